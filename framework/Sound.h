@@ -1,0 +1,73 @@
+// Sound effects: decoded PCM that plays at once and may overlap.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Object.h"
+
+namespace fw {
+
+// Decoded samples, shared by every Sound made from the same file.
+struct SoundData {
+  std::string name;             // the file name the sound was read from
+  int32_t sampleRate = 44100;   // frames per second
+  int32_t channels = 1;         // 1 or 2, interleaved
+  std::vector<int16_t> samples;
+  double DurationSeconds() const;
+};
+
+class Sound : public Object {
+ public:
+  explicit Sound(std::shared_ptr<const SoundData> data);
+  ~Sound() override;
+
+  // 0..100; values outside are clamped. Applies to the next Play.
+  int32_t Volume() const { return volume_; }
+  void Volume(int32_t v);
+
+  // Starts the sound at its volume and returns at once; a sound that is
+  // still playing keeps playing, so sounds overlap.
+  void Play();
+
+  const std::shared_ptr<const SoundData>& Data() const { return data_; }
+
+ private:
+  std::shared_ptr<const SoundData> data_;
+  int32_t volume_ = 100;
+};
+
+// Reads a RIFF WAVE file of 8- or 16-bit PCM, mono or stereo; nil when the
+// file is missing, truncated or of another kind.
+Ref<Sound> LoadSound(const std::string& path);
+// The same from bytes in memory; `name` labels the result.
+std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::string& name);
+
+// Where Sound::Play sends its sounds. The default output mixes them into the
+// platform's audio device; a test puts a recording output in its place.
+class SoundOutput {
+ public:
+  virtual ~SoundOutput() = default;
+  virtual void Play(const std::shared_ptr<const SoundData>& sound, int32_t volume) = 0;
+};
+
+// nullptr restores the default output.
+void SetSoundOutput(std::shared_ptr<SoundOutput> output);
+std::shared_ptr<SoundOutput> CurrentSoundOutput();
+
+// Records every sound played, with its volume and the Microseconds reading.
+class RecordingSoundOutput : public SoundOutput {
+ public:
+  struct Entry {
+    std::string name;
+    int32_t volume;
+    double time;
+    std::shared_ptr<const SoundData> sound;
+  };
+  void Play(const std::shared_ptr<const SoundData>& sound, int32_t volume) override;
+  std::vector<Entry> entries;
+};
+
+}  // namespace fw

@@ -1,0 +1,39 @@
+// The framework's seams for tests: driving windows with real input events,
+// waiting for the event loop and reading back what a window shows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/Graphics.h"
+#include "framework/Object.h"
+
+namespace fw {
+class Window;
+class RectControl;
+}  // namespace fw
+
+namespace fw::testing {
+
+// Brings up the platform for a test program (headless when no display is set).
+void InitForTests(int argc, char** argv);
+// Takes the platform down again; the test program's last call.
+void ShutdownForTests();
+
+// Runs the event loop for about `ms` milliseconds (0: the pending events only).
+void ProcessEvents(int32_t ms = 0);
+
+// Mouse events in window coordinates, delivered as the platform delivers them.
+void MouseMove(const Ref<Window>& w, int32_t x, int32_t y);
+void MousePress(const Ref<Window>& w, int32_t x, int32_t y);
+void MouseRelease(const Ref<Window>& w, int32_t x, int32_t y);
+void Click(const Ref<Window>& w, int32_t x, int32_t y);
+// A key press; `key` is one character or a name such as "Escape".
+void KeyPress(const Ref<Window>& w, const std::string& key, bool ctrl = false);
+
+// What the window's content area shows now, freshly painted.
+Ref<Picture> GrabWindow(const Ref<Window>& w);
+// What the control shows now.
+Ref<Picture> GrabControl(const Ref<RectControl>& c);
+
+}  // namespace fw::testing
