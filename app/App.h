@@ -1,0 +1,22 @@
+// The application object and its accessor. The board and the game window
+// use only its two fields.
+#pragma once
+
+#include "framework/Application.h"
+
+class ApplPreferences;
+class SoundPlayer;
+
+class Appl : public fw::Application {
+ public:
+  Appl();
+  ~Appl() override;
+
+  // The settings record, from the Open event to the end of the run.
+  fw::Ref<ApplPreferences> ItsPrefs;
+  // The sound-effect player, from the Open event to the end of the run.
+  fw::Ref<SoundPlayer> ItsSoundPlayer;
+};
+
+// The registered application object; nil when there is none or it is not an Appl.
+fw::Ref<Appl> App();

@@ -1,0 +1,63 @@
+#include "framework/Application.h"
+
+#include "framework/FolderItem.h"
+#include "framework/Menu.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace fw {
+
+namespace {
+Ref<Application>& AppObject() {
+  static Ref<Application> app;
+  return app;
+}
+
+constexpr const char* kResourceFileName = "Application.rsrc";
+}  // namespace
+
+Application::Application() = default;
+Application::~Application() = default;
+
+void Application::AddMenuHandler(const std::string& itemName, std::function<bool()> handler) {
+  menuHandlers_[itemName] = [h = std::move(handler)](int32_t) { return h(); };
+}
+
+void Application::AddMenuHandler(const std::string& itemName, std::function<bool(int32_t)> handler) {
+  menuHandlers_[itemName] = std::move(handler);
+}
+
+bool Application::HandleMenuCommand(const std::string& itemName, int32_t index) {
+  auto it = menuHandlers_.find(itemName);
+  if (it == menuHandlers_.end()) return false;
+  auto handler = it->second;  // the handler may register others meanwhile
+  return handler(index);
+}
+
+Ref<fw::ResourceFork> Application::ResourceFork() {
+  if (resourceFork_) return resourceFork_;
+  Ref<FolderItem> folder = ApplicationResourcesFolder();
+  if (!folder) return nullptr;
+  Ref<FolderItem> file = folder->Child(kResourceFileName);
+  if (!file || !file->Exists() || file->Directory()) return nullptr;
+  std::ifstream in(file->NativePath(), std::ios::binary);
+  if (!in) return nullptr;
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  auto fork = New<fw::ResourceFork>(bytes.str());
+  if (!fork->Valid()) return nullptr;
+  resourceFork_ = fork;
+  return resourceFork_;
+}
+
+void Application::OpenOnce() {
+  if (opened_) return;
+  opened_ = true;
+  Event_Open();
+}
+
+void RuntimeRegisterAppObject(const Ref<Application>& app) { AppObject() = app; }
+Ref<Application> GetAppObject() { return AppObject(); }
+
+}  // namespace fw
