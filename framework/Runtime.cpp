@@ -212,7 +212,9 @@ void RuntimeUnhandledException(std::exception_ptr e) {
 
 void CallProgram(const std::function<void()>& code) {
   try {
-    code();
+    const auto& helper = runtime::ExceptionHelper();
+    std::exception_ptr raised = helper ? helper(code) : (code(), nullptr);
+    if (raised) std::rethrow_exception(raised);
   } catch (...) {
     RuntimeUnhandledException(std::current_exception());
     // End the run through the usual shut-down; a second fault on the way
