@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/PeriodicTimer.h"
+#include "framework/Testing.h"
 #include "tests/engine/Fixtures.h"
 
 namespace {
@@ -332,11 +333,97 @@ TEST(PeriodicTimer, ThreadModeRunsAndStopsItsThreadAndLeavesTheTimerOff) {
   h.timer->ExternalTrigger();
   EXPECT_EQ(h.actions.size(), 1u);
 
-  // Leaving thread mode breaks the clock-thread pair.
+  // The loop ends at its next pass; leaving thread mode then breaks the
+  // clock-thread pair.
+  fw::testing::ProcessEvents(20);
+  EXPECT_FALSE(h.timer->Thread()->IsRunning());
   std::weak_ptr<PeriodicThread> second = h.timer->Thread();
   h.timer->SetThreadMode(false);
   EXPECT_FALSE(h.timer->RefThreadMode());
   EXPECT_TRUE(second.expired());
+}
+
+namespace {
+
+// Records the clock reading of every trigger from the thread.
+class TriggerProbe : public PeriodicTimer {
+ public:
+  std::vector<double> triggers;
+  void ExternalTrigger() override {
+    triggers.push_back(fw::Microseconds());
+    PeriodicTimer::ExternalTrigger();
+  }
+  fw::Ref<PeriodicThread> Thread() const { return ItsPeriodicThread; }
+};
+
+}  // namespace
+
+TEST(PeriodicThread, TriggersAfter15msThenEachMillisecondAndAtOnceWhenTheClockGoesBack) {
+  fixtures::FakeClock clock;
+  auto t = fw::New<TriggerProbe>();
+  t->Setup(16, 80);
+  t->SetThreadMode(true);
+  t->TimerStart(0);
+
+  // Each step: set the clock, let the thread make many passes, and read the
+  // triggers that came.
+  struct Step {
+    double at;
+    std::vector<double> triggers;
+  };
+  const std::vector<Step> steps = {
+      {0, {}},          {15'000, {}},    {15'001, {15'001}}, {16'000, {}},  {16'001, {}},
+      {16'002, {16'002}}, {10'000, {10'000}}, {10'500, {}},   {11'001, {11'001}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.at);
+    t->triggers.clear();
+    clock.now = step.at;
+    fw::testing::ProcessEvents(10);
+    EXPECT_EQ(t->triggers, step.triggers);
+  }
+
+  t->TimerStop();
+  fw::testing::ProcessEvents(10);
+  EXPECT_FALSE(t->Thread()->IsRunning());
+  t->SetThreadMode(false);
+}
+
+TEST(PeriodicThread, RestartWhileWindingDownKeepsPollingAndAnEarlyStopIsKept) {
+  fixtures::FakeClock clock;
+  auto t = fw::New<TriggerProbe>();
+  t->Setup(16, 80);
+  t->SetThreadMode(true);
+
+  // Stopped before the thread's run has begun: the run ends at once.
+  t->TimerStart(0);
+  t->TimerStop();
+  clock.now = 100'000;
+  fw::testing::ProcessEvents(10);
+  EXPECT_FALSE(t->Thread()->IsRunning());
+  EXPECT_TRUE(t->triggers.empty());
+
+  // Running; stopped and started again before the loop saw the stop.
+  t->TimerStart(0);
+  fw::testing::ProcessEvents(10);
+  t->TimerStop();
+  t->TimerStart(0);
+  EXPECT_EQ(t->RefStatus(), PeriodicTimer::kRunningOnThread);
+  clock.now = 200'000;
+  fw::testing::ProcessEvents(10);
+  EXPECT_TRUE(t->Thread()->IsRunning());
+  EXPECT_EQ(t->triggers, std::vector<double>{200'000});
+
+  t->TimerStop();
+  fw::testing::ProcessEvents(10);
+  t->SetThreadMode(false);
+}
+
+TEST(PeriodicThread, AThreadWithoutOwnerEndsAtOnce) {
+  auto th = fw::New<PeriodicThread>();
+  th->Run();
+  fw::testing::ProcessEvents(10);
+  EXPECT_FALSE(th->IsRunning());
 }
 
 TEST(PeriodicTimer, VersionInfos) {
