@@ -5,6 +5,8 @@
 
 #include "engine/OffscreenCanvas.h"
 #include "framework/Graphics.h"
+#include "framework/Testing.h"
+#include "framework/Window.h"
 
 using fw::RGB;
 
@@ -246,3 +248,87 @@ TEST(OffscreenCanvas, PointTestAndScaledPositions) {
 }
 
 TEST(OffscreenCanvas, VersionInfo) { EXPECT_EQ(fw::New<ProbeCanvas>()->VersionInfo(), "2012-05-03,1"); }
+
+// ---- On a real window: the repaint path and the pointer.
+
+namespace {
+
+class CountingCanvas : public OffscreenCanvas {
+ public:
+  int paints = 0;
+  void Event_Paint(fw::Ref<fw::Graphics> g) override {
+    ++paints;
+    OffscreenCanvas::Event_Paint(g);
+  }
+  void Refresh_(bool now) { RefreshPicture(now); }
+
+ protected:
+  void PaintOffscreen() override {
+    OffscreenGraphics->ForeColor(RGB(0, 128, 255));
+    OffscreenGraphics->FillRect(0, 0, ItsWidth, ItsHeight);
+  }
+};
+
+class CanvasWindow : public fw::Window {
+ public:
+  CanvasWindow() : fw::Window("CanvasWindow.CanvasWindow") {}
+  void Layout() override {
+    fw::SetProperties(*this, {{"Width", int32_t{260}}, {"Height", int32_t{120}}, {"Resizeable", false}});
+  }
+  void CreateControls() override {
+    auto c = New<CountingCanvas>();
+    c->Constructor();
+    AddControl("Board", c);
+    fw::SetProperties(*c, {{"Left", int32_t{200}}, {"Top", int32_t{10}}, {"Width", int32_t{40}},
+                           {"Height", int32_t{30}}});
+  }
+  fw::Ref<CountingCanvas> Board() { return ControlAs<CountingCanvas>("Board"); }
+};
+
+fw::Ref<CanvasWindow> OpenCanvasWindow() {
+  auto w = fw::New<CanvasWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(50);
+  return w;
+}
+
+}  // namespace
+
+TEST(OffscreenCanvasOnWindow, RefreshTrueRepaintsAtOnceAndFalseWaitsForTheEventLoop) {
+  auto w = OpenCanvasWindow();
+  auto board = w->Board();
+  board->CreateOffscreen(32, true);
+  fw::testing::ProcessEvents(20);
+
+  // Counted between two visits of the event loop, so that only the
+  // repaints asked for here are seen.
+  board->paints = 0;
+  board->Refresh_(false);
+  EXPECT_EQ(board->paints, 0);
+  fw::testing::ProcessEvents(20);
+  EXPECT_GE(board->paints, 1);
+
+  fw::testing::ProcessEvents(20);
+  board->paints = 0;
+  board->Refresh_(true);
+  EXPECT_EQ(board->paints, 1);
+
+  auto shot = fw::testing::GrabControl(board);
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(shot->Graphics()->Pixel(20, 15), RGB(0, 128, 255));
+  board->DisposeOffscreen();
+  shot = fw::testing::GrabControl(board);
+  EXPECT_EQ(shot->Graphics()->Pixel(20, 15), kWhite);
+  w->Close();
+}
+
+TEST(OffscreenCanvasOnWindow, MousePositionInControlCoordinates) {
+  auto w = OpenCanvasWindow();
+  fw::testing::MouseMove(w, 210, 25);
+  EXPECT_EQ(w->Board()->GetMouseLocalX(), 10);
+  EXPECT_EQ(w->Board()->GetMouseLocalY(), 15);
+  fw::testing::MouseMove(w, 20, 5);
+  EXPECT_EQ(w->Board()->GetMouseLocalX(), -180);
+  EXPECT_EQ(w->Board()->GetMouseLocalY(), -5);
+  w->Close();
+}
