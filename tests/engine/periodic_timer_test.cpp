@@ -356,6 +356,16 @@ class TriggerProbe : public PeriodicTimer {
   fw::Ref<PeriodicThread> Thread() const { return ItsPeriodicThread; }
 };
 
+// Runs the event loop until the thread has read the clock a few more times
+// (each pass of its loop reads it once) or has ended, or a second has gone by.
+void LetThreadRun(const fixtures::FakeClock& clock, const fw::Ref<PeriodicThread>& thread) {
+  const int before = clock.reads;
+  for (int i = 0; i < 1000 && clock.reads < before + 5; ++i) {
+    fw::testing::ProcessEvents(1);
+    if (!thread->IsRunning()) break;
+  }
+}
+
 }  // namespace
 
 TEST(PeriodicThread, TriggersAfter15msThenEachMillisecondAndAtOnceWhenTheClockGoesBack) {
@@ -379,12 +389,12 @@ TEST(PeriodicThread, TriggersAfter15msThenEachMillisecondAndAtOnceWhenTheClockGo
     SCOPED_TRACE(step.at);
     t->triggers.clear();
     clock.now = step.at;
-    fw::testing::ProcessEvents(10);
+    LetThreadRun(clock, t->Thread());
     EXPECT_EQ(t->triggers, step.triggers);
   }
 
   t->TimerStop();
-  fw::testing::ProcessEvents(10);
+  LetThreadRun(clock, t->Thread());
   EXPECT_FALSE(t->Thread()->IsRunning());
   t->SetThreadMode(false);
 }
@@ -399,30 +409,31 @@ TEST(PeriodicThread, RestartWhileWindingDownKeepsPollingAndAnEarlyStopIsKept) {
   t->TimerStart(0);
   t->TimerStop();
   clock.now = 100'000;
-  fw::testing::ProcessEvents(10);
+  LetThreadRun(clock, t->Thread());
   EXPECT_FALSE(t->Thread()->IsRunning());
   EXPECT_TRUE(t->triggers.empty());
 
   // Running; stopped and started again before the loop saw the stop.
   t->TimerStart(0);
-  fw::testing::ProcessEvents(10);
+  LetThreadRun(clock, t->Thread());
   t->TimerStop();
   t->TimerStart(0);
   EXPECT_EQ(t->RefStatus(), PeriodicTimer::kRunningOnThread);
   clock.now = 200'000;
-  fw::testing::ProcessEvents(10);
+  LetThreadRun(clock, t->Thread());
   EXPECT_TRUE(t->Thread()->IsRunning());
   EXPECT_EQ(t->triggers, std::vector<double>{200'000});
 
   t->TimerStop();
-  fw::testing::ProcessEvents(10);
+  LetThreadRun(clock, t->Thread());
   t->SetThreadMode(false);
 }
 
 TEST(PeriodicThread, AThreadWithoutOwnerEndsAtOnce) {
   auto th = fw::New<PeriodicThread>();
   th->Run();
-  fw::testing::ProcessEvents(10);
+  EXPECT_TRUE(th->IsRunning());
+  for (int i = 0; i < 1000 && th->IsRunning(); ++i) fw::testing::ProcessEvents(1);
   EXPECT_FALSE(th->IsRunning());
 }
 
