@@ -18,9 +18,6 @@
 
 namespace fw {
 
-MouseCursor::MouseCursor(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
-MouseCursor::~MouseCursor() = default;
-
 namespace {
 
 constexpr uint16_t kFormatVersion = 1;
