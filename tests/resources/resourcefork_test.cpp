@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "framework/Application.h"
+#include "framework/FolderItem.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -116,6 +118,24 @@ TEST(ResourceFork, EveryTruncationOfAGoodFileIsInvalid) {
     EXPECT_FALSE(fork.Valid()) << n << " bytes";
     EXPECT_FALSE(fork.GetCursor(168)) << n << " bytes";
   }
+}
+
+TEST(ResourceFork, TheApplicationReadsItsFileFromTheResourcesFolderOnceItIsSound) {
+  testsupport::TempDir dir;
+  fw::SetResourcesFolder(dir.path());
+  auto app = fw::New<fw::Application>();
+  EXPECT_FALSE(app->ResourceFork()) << "no file";
+
+  const std::string good = File({{"CURS", 168, SquareCursor()}});
+  testsupport::WriteFile(dir.File("Application.rsrc"), good.substr(0, 20));
+  EXPECT_FALSE(app->ResourceFork()) << "damaged file";
+
+  testsupport::WriteFile(dir.File("Application.rsrc"), good);
+  auto fork = app->ResourceFork();
+  ASSERT_TRUE(fork);
+  EXPECT_TRUE(fork->GetCursor(168));
+  EXPECT_EQ(app->ResourceFork(), fork) << "read once and kept";
+  fw::SetResourcesFolder("");
 }
 
 }  // namespace
