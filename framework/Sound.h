@@ -39,10 +39,12 @@ class Sound : public Object {
   int32_t volume_ = 100;
 };
 
-// Reads a RIFF WAVE file of 8- or 16-bit PCM, mono or stereo; nil when the
-// file is missing, truncated or of another kind.
+// Reads a RIFF WAVE file of 8- or 16-bit PCM, mono or stereo, at any rate
+// from 1000 to 384000 Hz; nil when the file is missing, truncated, larger
+// than 64 MiB or of another kind. The sound is named after the file.
 Ref<Sound> LoadSound(const std::string& path);
-// The same from bytes in memory; `name` labels the result.
+// The same from bytes in memory; `name` labels the result. 8-bit samples
+// become 16-bit ones; the rate and channels stay those of the file.
 std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::string& name);
 
 // Where Sound::Play sends its sounds. The default output mixes them into the
