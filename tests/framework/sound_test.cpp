@@ -9,6 +9,7 @@
 
 #include "framework/FolderItem.h"
 #include "framework/Sound.h"
+#include "framework/SoundMixer.h"
 #include "framework/Time.h"
 #include "tests/support/TestSupport.h"
 
@@ -60,6 +61,13 @@ std::string Pcm16(const std::vector<int16_t>& samples) {
 std::shared_ptr<const SoundData> Data(int32_t rate, int32_t channels, std::vector<int16_t> samples,
                                       const std::string& name = "test.wav") {
   return std::make_shared<SoundData>(SoundData{name, rate, channels, std::move(samples)});
+}
+
+// Mixes `frames` frames in pieces of `piece` frames.
+std::vector<int16_t> MixAll(SoundMixer& mixer, size_t frames, size_t piece = 7) {
+  std::vector<int16_t> out(frames * 2);
+  for (size_t at = 0; at < frames; at += piece) mixer.Mix(out.data() + 2 * at, std::min(piece, frames - at));
+  return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -228,6 +236,120 @@ TEST(Sound, PlayHandsTheSoundToTheCurrentOutputAtItsVolume) {
   EXPECT_NE(CurrentSoundOutput(), recorder);
   EXPECT_TRUE(CurrentSoundOutput());
   SetMicrosecondsSource(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Mixing
+
+TEST(SoundMixer, CopiesASoundAtItsRateSampleForSampleThenSilence) {
+  SoundMixer mixer;
+  const std::vector<int16_t> samples = {100, -100, 32767, -32768, 5, 6, -7, 8, 9, 10};
+  mixer.Start(Data(SoundMixer::kRate, 2, samples), 100);
+  EXPECT_EQ(mixer.Playing(), 1u);
+  const auto out = MixAll(mixer, 8, 3);
+  EXPECT_EQ(std::vector<int16_t>(out.begin(), out.begin() + 10), samples);
+  EXPECT_EQ(std::vector<int16_t>(out.begin() + 10, out.end()), std::vector<int16_t>(6, 0));
+  EXPECT_EQ(mixer.Playing(), 0u);
+}
+
+TEST(SoundMixer, EndsAVoiceExactlyAfterItsLastFrame) {
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 1, std::vector<int16_t>(10, 1)), 100);
+  std::vector<int16_t> out(2 * 10);
+  mixer.Mix(out.data(), 9);
+  EXPECT_EQ(mixer.Playing(), 1u);
+  mixer.Mix(out.data(), 1);
+  EXPECT_EQ(mixer.Playing(), 0u);
+}
+
+TEST(SoundMixer, MonoSoundsOnBothChannels) {
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 1, {300, -400}), 100);
+  EXPECT_EQ(MixAll(mixer, 3), (std::vector<int16_t>{300, 300, -400, -400, 0, 0}));
+}
+
+TEST(SoundMixer, VolumeScalesTheAmplitudeLinearly) {
+  for (int32_t volume : {100, 70, 50, 35, 25, 17, 12, 8, 6, 1}) {
+    SoundMixer mixer;
+    mixer.Start(Data(SoundMixer::kRate, 1, {20000, -20000}), volume);
+    const auto out = MixAll(mixer, 2);
+    EXPECT_EQ(out[0], 200 * volume) << volume;
+    EXPECT_EQ(out[2], -200 * volume) << volume;
+  }
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 1, {20000}), 0);
+  mixer.Start(Data(SoundMixer::kRate, 1, {20000}), -3);
+  EXPECT_EQ(mixer.Playing(), 0u);
+  mixer.Start(Data(SoundMixer::kRate, 1, {20000}), 250);  // treated as 100
+  EXPECT_EQ(MixAll(mixer, 1)[0], 20000);
+}
+
+TEST(SoundMixer, OverlappingVoicesAddAndSaturateInsteadOfWrapping) {
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 2, {30000, -30000, 1000, -1000}), 100);
+  mixer.Start(Data(SoundMixer::kRate, 2, {30000, -30000, 2000, -2000, 3, 4}), 100);
+  EXPECT_EQ(MixAll(mixer, 3), (std::vector<int16_t>{32767, -32768, 3000, -3000, 3, 4}));
+}
+
+TEST(SoundMixer, AVoiceStartedLaterBeginsAtTheNextFrame) {
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 1, {1, 1, 1, 1}), 100);
+  std::vector<int16_t> out(4);
+  mixer.Mix(out.data(), 2);
+  mixer.Start(Data(SoundMixer::kRate, 1, {10, 20}), 100);
+  EXPECT_EQ(MixAll(mixer, 3), (std::vector<int16_t>{11, 11, 21, 21, 0, 0}));
+}
+
+TEST(SoundMixer, ResamplesOtherRatesLinearlyToTheFullLength) {
+  struct Case {
+    int32_t rate;
+    std::vector<int16_t> samples;
+    std::vector<int16_t> left;  // the left channel of the result
+  };
+  const Case cases[] = {
+      {22050, {0, 1000, 2000}, {0, 500, 1000, 1500, 2000, 2000}},
+      {11025, {0, -4000}, {0, -1000, -2000, -3000, -4000, -4000, -4000, -4000}},
+      {88200, {0, 1, 2, 3, 4, 5}, {0, 2, 4}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rate);
+    SoundMixer mixer;
+    mixer.Start(Data(c.rate, 1, c.samples), 100);
+    const auto out = MixAll(mixer, c.left.size() + 2, 3);
+    std::vector<int16_t> left;
+    for (size_t i = 0; i < out.size(); i += 2) left.push_back(out[i]);
+    std::vector<int16_t> expected = c.left;
+    expected.insert(expected.end(), {0, 0});
+    EXPECT_EQ(left, expected);
+  }
+  // A rate that does not divide evenly keeps the length to a frame.
+  SoundMixer mixer;
+  mixer.Start(Data(48000, 2, std::vector<int16_t>(2 * 4800, 9)), 100);
+  const auto out = MixAll(mixer, 4500, 64);
+  size_t heard = 0;
+  for (size_t i = 0; i < out.size(); i += 2) heard += out[i] == 9;
+  EXPECT_NEAR(static_cast<double>(heard), 4410.0, 1.0);
+}
+
+TEST(SoundMixer, KeepsTheNewestVoicesWhenFull) {
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 1, {1000}), 100);
+  for (size_t i = 0; i < SoundMixer::kMaxVoices; ++i) mixer.Start(Data(SoundMixer::kRate, 1, {1}), 100);
+  EXPECT_EQ(mixer.Playing(), SoundMixer::kMaxVoices);
+  EXPECT_EQ(MixAll(mixer, 1)[0], static_cast<int16_t>(SoundMixer::kMaxVoices));  // the 1000 went
+}
+
+TEST(SoundMixer, IgnoresSoundsItCannotPlay) {
+  SoundMixer mixer;
+  mixer.Start(nullptr, 100);
+  mixer.Start(Data(SoundMixer::kRate, 1, {}), 100);
+  mixer.Start(Data(SoundMixer::kRate, 2, {1}), 100);  // not one whole frame
+  mixer.Start(Data(SoundMixer::kRate, 0, {1, 2}), 100);
+  mixer.Start(Data(SoundMixer::kRate, 3, {1, 2, 3}), 100);
+  mixer.Start(Data(0, 1, {1}), 100);
+  mixer.Start(Data(-44100, 1, {1}), 100);
+  EXPECT_EQ(mixer.Playing(), 0u);
+  EXPECT_EQ(MixAll(mixer, 2), std::vector<int16_t>(4, 0));
 }
 
 }  // namespace
