@@ -48,7 +48,11 @@ Ref<Sound> LoadSound(const std::string& path);
 std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::string& name);
 
 // Where Sound::Play sends its sounds. The default output mixes them into the
-// platform's audio device; a test puts a recording output in its place.
+// platform's audio device, which it opens on its first Play, on a thread of
+// its own: Play only hands the sound over and never waits for the sound
+// server. Without a server the sounds are dropped, and the device is tried
+// again at a Play three seconds or more after the failure. A test puts a
+// recording output in its place.
 class SoundOutput {
  public:
   virtual ~SoundOutput() = default;
@@ -58,6 +62,11 @@ class SoundOutput {
 // nullptr restores the default output.
 void SetSoundOutput(std::shared_ptr<SoundOutput> output);
 std::shared_ptr<SoundOutput> CurrentSoundOutput();
+
+// Where the default output's audio device stands, for diagnostics: not yet
+// asked for, being opened, playing, or failed (sounds are being dropped).
+enum class SoundDeviceState { Closed, Opening, Open, Failed };
+SoundDeviceState CurrentSoundDeviceState();
 
 // Records every sound played, with its volume and the Microseconds reading.
 class RecordingSoundOutput : public SoundOutput {
