@@ -335,6 +335,9 @@ void AudioEngine::Play(std::shared_ptr<const SoundData> sound, int32_t volume) {
       StartThread();
       break;
     case SoundDeviceState::Failed:
+      // Trying again helps after the server went away: the multimedia
+      // library reconnects by itself then. A server that was missing from
+      // the start is not looked for again by it in the same run.
       if (now - failedAt_ < kRetryDelay) return;
       state_ = SoundDeviceState::Opening;
       QMetaObject::invokeMethod(worker_, &AudioWorker::Open, Qt::QueuedConnection);
