@@ -234,13 +234,32 @@ void TextInputStream::Close() {
   fd_ = -1;
 }
 
+namespace {
+// A folder that everyone may write and only owners may clean, such as /tmp.
+bool SharedFolder(const std::string& path) {
+  struct stat st;
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return ::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && (st.st_mode & S_ISVTX) != 0 &&
+         (st.st_mode & S_IWOTH) != 0;
+}
+}  // namespace
+
 Ref<TextOutputStream> TextOutputStream::Create(const Ref<FolderItem>& item) {
   if (!item) return nullptr;
   const std::string& path = item->NativePath();
   if (files::Step(FileStep::Create, path) != 0) return nullptr;
+  // In a shared folder another user could have put a link or a file of
+  // theirs under the name just found free: neither is followed or written.
+  const bool shared = SharedFolder(path);
   int32_t error = 0;
-  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC, error);
+  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | (shared ? O_NOFOLLOW : 0), error);
   if (fd < 0) return nullptr;
+  // Emptied only once it is known to be a file we may replace.
+  struct stat st;
+  if ((shared && (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())) || ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
   return New<TextOutputStream>(Opened{}, fd, path);
 }
 

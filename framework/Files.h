@@ -43,7 +43,9 @@ class TextOutputStream : public Object {
  public:
   // A stream on a new, empty file for the item (an existing file of that
   // name is emptied and keeps its permissions); nil when the item is nil or
-  // no regular file can be created there.
+  // no regular file can be created there. In a folder that everyone may
+  // write (sticky, like /tmp) a link is not followed and another user's
+  // file is not opened.
   static Ref<TextOutputStream> Create(const Ref<FolderItem>& item);
 
   struct Opened;

@@ -115,6 +115,29 @@ TEST_F(Files, StreamsGiveNilForWhatIsNoRegularFile) {
   EXPECT_FALSE(Item(folders.Prefs("fifo"))->OpenAsPicture());
 }
 
+TEST_F(Files, CreateInASharedFolderFollowsNoLinkAndOpensNoStrangersFile) {
+  const std::string shared = folders.dir.File("shared");
+  fs::create_directory(shared);
+  chmod(shared.c_str(), 01777);
+  symlink(folders.Prefs("victim").c_str(), (shared + "/planted").c_str());
+  EXPECT_FALSE(TextOutputStream::Create(Item(shared + "/planted")));
+  EXPECT_FALSE(fs::exists(folders.Prefs("victim")));
+  EXPECT_TRUE(TextOutputStream::Create(Item(shared + "/mine")));
+  if (geteuid() == 0) {
+    WriteFile(shared + "/theirs", "theirs");
+    ASSERT_EQ(chown((shared + "/theirs").c_str(), 12345, 12345), 0);
+    EXPECT_FALSE(TextOutputStream::Create(Item(shared + "/theirs")));
+    EXPECT_EQ(ReadFile(shared + "/theirs"), "theirs");
+  }
+  // Elsewhere a link is written through, as everywhere.
+  symlink(folders.Prefs("target").c_str(), folders.Prefs("link").c_str());
+  auto out = TextOutputStream::Create(Item(folders.Prefs("link")));
+  ASSERT_TRUE(out);
+  out->Write("x");
+  out->Close();
+  EXPECT_EQ(ReadFile(folders.Prefs("target")), "x");
+}
+
 TEST_F(Files, AFailedWriteFlushOrCloseIsReported) {
   for (FileStep failing : {FileStep::Write, FileStep::Sync, FileStep::Close}) {
     SetFileStepHook([failing](FileStep step, const std::string&) { return step == failing ? ENOSPC : 0; });
