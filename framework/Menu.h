@@ -21,10 +21,10 @@ class MenuItem : public Object {
   void Name(const std::string& n) { name_ = n; }
   // The text shown; "-" makes a separator line.
   const std::string& Text() const { return text_; }
-  void Text(const std::string& t);
+  void Text(const std::string& t) { text_ = t; }
   // "Cmd+" and a key ("Cmd+W"): the platform's primary modifier, Ctrl here.
   const std::string& KeyboardShortcut() const { return shortcut_; }
-  void KeyboardShortcut(const std::string& s);
+  void KeyboardShortcut(const std::string& s) { shortcut_ = s; }
   // True: the framework enables the item at every menu update; False: it is
   // disabled unless an EnableMenuItems handler enables it.
   bool AutoEnable() const { return autoEnable_; }
@@ -33,9 +33,9 @@ class MenuItem : public Object {
   int32_t Index() const { return index_; }
   void Index(int32_t i) { index_ = i; }
   bool Checked() const { return checked_; }
-  void Checked(bool on);
+  void Checked(bool on) { checked_ = on; }
   bool Enabled() const { return enabled_; }
-  void Enabled(bool on);
+  void Enabled(bool on) { enabled_ = on; }
   void Enable() { Enabled(true); }
 
   bool IsSeparator() const { return text_ == "-"; }
@@ -54,12 +54,7 @@ class MenuItem : public Object {
   // Visits this item and every item below it, in menu order.
   void ForEach(const std::function<void(const Ref<MenuItem>&)>& visit);
 
-  // Framework-internal: told when Text, Checked or Enabled changes, so that
-  // the menus on screen follow.
-  std::function<void()> changed;
-
  private:
-  void Notify();
   std::string name_, text_, shortcut_;
   bool autoEnable_ = true, checked_ = false, enabled_ = true;
   int32_t index_ = kNoControlIndex;

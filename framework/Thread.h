@@ -28,6 +28,8 @@ class Thread : public Object {
   virtual void Event_Run() {}
 
   struct Impl;
+  // Framework-internal.
+  void* ImplPtr() const { return impl_.get(); }
 
  private:
   int32_t priority_ = 5;

@@ -1,14 +1,135 @@
-// Framework-internal: the Qt side of cursors, controls and windows.
+// Framework-internal: the Qt side of cursors, controls and windows. Only the
+// framework's .cpp files include this header.
 #pragma once
 
 #include <QCursor>
+#include <QImage>
+#include <QPointF>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
 
 #include "framework/Controls.h"
+#include "framework/GraphicsPrivate.h"
+
+class QMenuBar;
+class QVBoxLayout;
 
 namespace fw {
+
+class Window;
+class MenuBar;
 
 struct MouseCursor::Impl {
   QCursor cursor;
 };
+
+// The platform side of a visual control: its widget, held weakly because the
+// window's widget tree owns it once the control is added.
+struct ControlWidget {
+  explicit ControlWidget(QWidget* w) : widget(w) {}
+  virtual ~ControlWidget();
+  QPointer<QWidget> widget;
+  bool repaintPending = false;
+};
+
+// The widget of a Canvas: paints into a surface the size of the control
+// (backdrop, then the Paint event), then copies the surface to the screen.
+class CanvasWidget : public QWidget {
+ public:
+  explicit CanvasWidget(Canvas* owner);
+  Ref<Graphics> SurfaceGraphics();
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void enterEvent(QEnterEvent* e) override;
+  void leaveEvent(QEvent* e) override;
+
+ private:
+  void EnsureSurface();
+  Canvas* owner_;
+  QImage surface_;
+  std::shared_ptr<Surface> surfaceData_;
+  Ref<Graphics> graphics_;
+  bool pressTaken_ = false;
+};
+
+// The content area of a window: the controls' parent, painting the
+// window's back colour and backdrop.
+class ContentWidget : public QWidget {
+ public:
+  explicit ContentWidget(Window* owner);
+  Color backColor{0xFFFFFF};
+  bool hasBackColor = false;
+  Ref<Picture> backdrop;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+
+ private:
+  Window* owner_;
+};
+
+// The top-level widget of a window: its menu bar above its content.
+class TopWidget : public QWidget {
+ public:
+  explicit TopWidget(Window* owner);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  bool event(QEvent* e) override;
+
+ private:
+  Window* owner_;
+};
+
+struct WindowImpl {
+  QPointer<TopWidget> top;
+  QPointer<ContentWidget> content;
+  QVBoxLayout* layout = nullptr;
+  QPointer<QMenuBar> menuBarWidget;
+  Ref<MenuBar> menuBar;
+  std::string title;
+  int32_t width = 300, height = 300;
+  int32_t minWidth = 0, minHeight = 0, maxWidth = 32000, maxHeight = 32000;
+  int32_t frame = 0, placement = 0;
+  bool closeButton = true, minimizeButton = true, maximizeButton = true, resizeable = true;
+  bool visible = true;
+  bool opened = false, closed = false, constructed = false, placed = false;
+  bool modalLoopRunning = false;
+  std::function<void()> onClosed;  // ends a running ShowModal
+  void ApplyFlags();
+  void ApplySize();
+};
+
+// Framework-internal services of the run time.
+namespace runtime {
+// The pointer's last position on the screen and the buttons held.
+QPointF LastGlobalMouse();
+bool ButtonsDown();
+// Brings the window to the front of the window list.
+void WindowToFront(Window* w);
+// Builds the Qt menu bar of a menu tree for a window.
+QMenuBar* BuildMenuBar(const Ref<MenuBar>& bar, QWidget* parent);
+// Copies the items' texts, marks and enabled states into the shown menus.
+void SyncMenus();
+// True while a modal window is open.
+bool ModalActive();
+// Closes the window without asking it: out of the window list, hidden,
+// its Close event, its controls released once the current event has run;
+// then the application quits if that was its last window.
+void CloseWindow(const Ref<Window>& w);
+void ReleaseLater(const Ref<Window>& w);
+void ReleaseClosedWindows();
+// A Ctrl key press that may be a menu shortcut; true when it was one.
+bool HandleShortcut(int qtKey, int modifiers);
+}  // namespace runtime
 
 }  // namespace fw

@@ -103,6 +103,8 @@ class Window : public Object, public Designable {
   // Framework-internal.
   WindowImpl* Impl() const { return impl_.get(); }
   void OpenControlsAndWindow();
+  // Stops the window's timers and lets its controls and widgets go.
+  void ReleaseAfterClose();
 
  private:
   struct Entry {

@@ -1,0 +1,304 @@
+#include "framework/Controls.h"
+
+#include <QEnterEvent>
+#include <cmath>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include "framework/Application.h"
+#include "framework/Window.h"
+#include "framework/WidgetsPrivate.h"
+
+namespace fw {
+
+// ---------------------------------------------------------------- cursors
+
+MouseCursor::MouseCursor(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
+MouseCursor::~MouseCursor() = default;
+
+// ---------------------------------------------------------------- Control
+
+ControlWidget::~ControlWidget() {
+  if (widget) delete widget.data();
+}
+
+Control::Control() = default;
+Control::~Control() = default;
+
+void Control::AttachToWindow(const Ref<fw::Window>& w) { window_ = w; }
+
+void Control::SetProperty(const std::string& name, const PropertyValue& value) {
+  if (name == "Name") {
+    Name(PropertyString(name, value));
+  } else if (name == "Index") {
+    Index(PropertyInt(name, value));
+  } else {
+    Designable::SetProperty(name, value);
+  }
+}
+
+// ---------------------------------------------------------------- RectControl
+
+RectControl::RectControl() = default;
+RectControl::~RectControl() = default;
+
+void RectControl::Constructor() {
+  if (!widget_) {
+    widget_ = MakeWidget();
+    ApplyGeometry();
+  }
+}
+
+std::unique_ptr<ControlWidget> RectControl::MakeWidget() {
+  return std::make_unique<ControlWidget>(new QWidget());
+}
+
+void RectControl::AttachToWindow(const Ref<fw::Window>& w) {
+  Control::AttachToWindow(w);
+  Constructor();
+  if (w && w->Impl() && w->Impl()->content && widget_ && widget_->widget) {
+    widget_->widget->setParent(w->Impl()->content);
+    ApplyGeometry();
+  }
+}
+
+void RectControl::ApplyGeometry() {
+  if (!widget_ || !widget_->widget) return;
+  QWidget* wd = widget_->widget;
+  wd->setGeometry(left_, top_, std::max(0, width_), std::max(0, height_));
+  wd->setVisible(visible_ && wd->parentWidget() != nullptr);
+  wd->setEnabled(enabled_);
+}
+
+void RectControl::Left(int32_t v) { left_ = v; ApplyGeometry(); }
+void RectControl::Top(int32_t v) { top_ = v; ApplyGeometry(); }
+void RectControl::Width(int32_t v) { width_ = v; ApplyGeometry(); }
+void RectControl::Height(int32_t v) { height_ = v; ApplyGeometry(); }
+void RectControl::Visible(bool v) { visible_ = v; ApplyGeometry(); }
+void RectControl::Enabled(bool v) { enabled_ = v; ApplyGeometry(); }
+
+int32_t RectControl::MouseX() const {
+  Ref<fw::Window> w = Window();
+  if (!w || !w->Impl()->content) return 0;
+  return static_cast<int32_t>(std::floor(w->Impl()->content->mapFromGlobal(runtime::LastGlobalMouse()).x()));
+}
+
+int32_t RectControl::MouseY() const {
+  Ref<fw::Window> w = Window();
+  if (!w || !w->Impl()->content) return 0;
+  return static_cast<int32_t>(std::floor(w->Impl()->content->mapFromGlobal(runtime::LastGlobalMouse()).y()));
+}
+
+void RectControl::MouseCursor(const Ref<fw::MouseCursor>& c) {
+  cursor_ = c;
+  if (!widget_ || !widget_->widget) return;
+  if (c && c->Data())
+    widget_->widget->setCursor(c->Data()->cursor);
+  else
+    widget_->widget->unsetCursor();
+}
+
+void RectControl::Refresh(bool /*eraseBackground*/) {
+  if (!widget_ || !widget_->widget) return;
+  widget_->repaintPending = true;
+  widget_->widget->update();
+}
+
+void RectControl::SetProperty(const std::string& name, const PropertyValue& value) {
+  if (name == "Left") {
+    Left(PropertyInt(name, value));
+  } else if (name == "Top") {
+    Top(PropertyInt(name, value));
+  } else if (name == "Width") {
+    Width(PropertyInt(name, value));
+  } else if (name == "Height") {
+    Height(PropertyInt(name, value));
+  } else if (name == "Visible") {
+    Visible(PropertyBool(name, value));
+  } else if (name == "Enabled") {
+    Enabled(PropertyBool(name, value));
+  } else if (name == "HelpTag") {
+    if (widget_ && widget_->widget) widget_->widget->setToolTip(QString::fromStdString(PropertyString(name, value)));
+  } else if (name == "TabIndex" || name == "TabStop" || name == "TabPanelIndex" || name == "InitialParent" ||
+             name == "AutoDeactivate" || name == "LockLeft" || name == "LockTop" || name == "LockRight" ||
+             name == "LockBottom" || name == "AcceptFocus" || name == "AcceptTabs" || name == "UseFocusRing" ||
+             name == "EraseBackground" || name == "DoubleBuffer") {
+    // Design values that change nothing in a fixed window of this platform:
+    // no control is locked to an edge, takes focus by tab or erases itself.
+  } else {
+    Control::SetProperty(name, value);
+  }
+}
+
+// ---------------------------------------------------------------- Canvas
+
+Canvas::Canvas() = default;
+Canvas::~Canvas() = default;
+
+std::unique_ptr<ControlWidget> Canvas::MakeWidget() {
+  return std::make_unique<ControlWidget>(new CanvasWidget(this));
+}
+
+void Canvas::Backdrop(const Ref<Picture>& p) {
+  backdrop_ = p;
+  Refresh(false);
+}
+
+Ref<fw::Graphics> Canvas::Graphics() {
+  Constructor();
+  auto* cw = static_cast<CanvasWidget*>(Widget() ? Widget()->widget.data() : nullptr);
+  return cw ? cw->SurfaceGraphics() : nullptr;
+}
+
+void Canvas::SetProperty(const std::string& name, const PropertyValue& value) {
+  if (name == "Backdrop") {
+    throw DesignPropertyError("a backdrop is set in code, not as a design property");
+  }
+  RectControl::SetProperty(name, value);
+}
+
+CanvasWidget::CanvasWidget(Canvas* owner) : owner_(owner) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void CanvasWidget::EnsureSurface() {
+  const QSize want(std::max(1, width()), std::max(1, height()));
+  if (surface_.size() == want && surfaceData_) return;
+  surface_ = QImage(want, QImage::Format_ARGB32_Premultiplied);
+  surface_.fill(Qt::transparent);
+  if (!surfaceData_) {
+    surfaceData_ = std::make_shared<Surface>();
+    surfaceData_->image = &surface_;
+    QPointer<CanvasWidget> self(this);
+    surfaceData_->changed = [self] {
+      if (self) self->update();
+    };
+    graphics_ = New<Graphics>(surfaceData_);
+  }
+}
+
+Ref<Graphics> CanvasWidget::SurfaceGraphics() {
+  EnsureSurface();
+  return graphics_;
+}
+
+void CanvasWidget::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  EnsureSurface();
+}
+
+void CanvasWidget::paintEvent(QPaintEvent* /*e*/) {
+  EnsureSurface();
+  if (owner_->Widget()) owner_->Widget()->repaintPending = false;
+  surface_.fill(Qt::transparent);
+  if (const QImage* back = ImageOf(owner_->Backdrop())) {
+    QPainter p(&surface_);
+    p.drawImage(QPoint(0, 0), *back);
+  }
+  // Keep the control alive while its handler runs.
+  Ref<Canvas> keep = SelfRef(owner_);
+  CallProgram([&] { keep->Event_Paint(graphics_); });
+  QPainter screen(this);
+  screen.drawImage(QPoint(0, 0), surface_);
+}
+
+void CanvasWidget::mousePressEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  bool taken = false;
+  Ref<Canvas> keep = SelfRef(owner_);
+  CallProgram([&] { taken = keep->Event_MouseDown(p.x(), p.y()); });
+  pressTaken_ = taken;
+  if (taken)
+    e->accept();
+  else
+    e->ignore();
+}
+
+void CanvasWidget::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  Ref<Canvas> keep = SelfRef(owner_);
+  if (e->buttons() != Qt::NoButton) {
+    if (pressTaken_) CallProgram([&] { keep->Event_MouseDrag(p.x(), p.y()); });
+  } else {
+    CallProgram([&] { keep->Event_MouseMove(p.x(), p.y()); });
+  }
+}
+
+void CanvasWidget::mouseReleaseEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  if (!pressTaken_) {
+    e->ignore();
+    return;
+  }
+  pressTaken_ = false;
+  Ref<Canvas> keep = SelfRef(owner_);
+  CallProgram([&] { keep->Event_MouseUp(p.x(), p.y()); });
+}
+
+void CanvasWidget::enterEvent(QEnterEvent* /*e*/) {
+  Ref<Canvas> keep = SelfRef(owner_);
+  CallProgram([&] { keep->Event_MouseEnter(); });
+}
+
+void CanvasWidget::leaveEvent(QEvent* /*e*/) {
+  Ref<Canvas> keep = SelfRef(owner_);
+  CallProgram([&] { keep->Event_MouseExit(); });
+}
+
+// ---------------------------------------------------------------- Timer
+
+struct Timer::Impl {
+  QTimer timer;
+};
+
+Timer::Timer() = default;
+
+Timer::~Timer() = default;
+
+void Timer::Period(int32_t ms) {
+  period_ = ms;
+  Restart();
+}
+
+void Timer::Mode(int32_t m) {
+  mode_ = m;
+  Restart();
+}
+
+void Timer::Restart() {
+  if (mode_ == 0) {
+    if (impl_) impl_->timer.stop();
+    return;
+  }
+  if (!impl_) {
+    impl_ = std::make_unique<Impl>();
+    impl_->timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
+      if (mode_ == 1) {
+        mode_ = 0;
+        impl_->timer.stop();
+      }
+      // Keep the timer alive while its handler runs: it may release itself.
+      std::shared_ptr<Object> keep = weak_from_this().lock();
+      CallProgram([this] { Event_Action(); });
+    });
+  }
+  impl_->timer.setSingleShot(mode_ == 1);
+  impl_->timer.start(std::max(0, period_));
+}
+
+void Timer::SetProperty(const std::string& name, const PropertyValue& value) {
+  if (name == "Period") {
+    Period(PropertyInt(name, value));
+  } else if (name == "Mode") {
+    Mode(PropertyInt(name, value));
+  } else if (name == "Name" || name == "Index") {
+    // The window registers the clock under its name and index itself.
+  } else {
+    Designable::SetProperty(name, value);
+  }
+}
+
+}  // namespace fw

@@ -1,0 +1,442 @@
+#include "framework/Window.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QApplication>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "framework/Application.h"
+#include "framework/Menu.h"
+#include "framework/WidgetsPrivate.h"
+
+namespace fw {
+
+namespace {
+
+// The open windows, front first. Holding them here keeps each open window
+// alive until it closes.
+std::vector<Ref<Window>>& OpenWindows() {
+  static std::vector<Ref<Window>> list;
+  return list;
+}
+
+// The text a key press gives the program: its character, or the control
+// character that stands for a key without one.
+std::string KeyText(const QKeyEvent* e) {
+  switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return "\r";
+    case Qt::Key_Escape: return "\x1b";
+    case Qt::Key_Tab: return "\t";
+    case Qt::Key_Backspace: return "\b";
+    case Qt::Key_Delete: return "\x7f";
+    case Qt::Key_Left: return "\x1c";
+    case Qt::Key_Right: return "\x1d";
+    case Qt::Key_Up: return "\x1e";
+    case Qt::Key_Down: return "\x1f";
+    case Qt::Key_Home: return "\x01";
+    case Qt::Key_End: return "\x04";
+    case Qt::Key_PageUp: return "\x0b";
+    case Qt::Key_PageDown: return "\x0c";
+    default: break;
+  }
+  return e->text().toStdString();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- widgets
+
+ContentWidget::ContentWidget(Window* owner) : owner_(owner) {}
+
+void ContentWidget::paintEvent(QPaintEvent* /*e*/) {
+  QPainter p(this);
+  if (hasBackColor) p.fillRect(rect(), QColor::fromRgb(backColor.Red(), backColor.Green(), backColor.Blue()));
+  if (const QImage* img = ImageOf(backdrop)) p.drawImage(QPoint(0, 0), *img);
+}
+
+void ContentWidget::mousePressEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  Ref<Window> keep = SelfRef(owner_);
+  CallProgram([&] { keep->Event_MouseDown(p.x(), p.y()); });
+  e->accept();
+}
+
+TopWidget::TopWidget(Window* owner) : owner_(owner) { setFocusPolicy(Qt::StrongFocus); }
+
+void TopWidget::closeEvent(QCloseEvent* e) {
+  // The window's own Close decides (CancelClose may keep it open).
+  e->ignore();
+  Ref<Window> keep = SelfRef(owner_);
+  CallProgram([&] { keep->Close(); });
+}
+
+void TopWidget::keyPressEvent(QKeyEvent* e) {
+  const std::string key = KeyText(e);
+  if (key.empty()) {
+    QWidget::keyPressEvent(e);
+    return;
+  }
+  bool handled = false;
+  Ref<Window> keep = SelfRef(owner_);
+  CallProgram([&] { handled = keep->Event_KeyDown(key); });
+  if (!handled) e->ignore();
+}
+
+bool TopWidget::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) runtime::WindowToFront(owner_);
+  return QWidget::event(e);
+}
+
+void WindowImpl::ApplyFlags() {
+  if (!top) return;
+  Qt::WindowFlags f = (frame == 2 ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (closeButton) f |= Qt::WindowCloseButtonHint;
+  if (minimizeButton) f |= Qt::WindowMinimizeButtonHint;
+  if (maximizeButton && resizeable) f |= Qt::WindowMaximizeButtonHint;
+  const bool wasVisible = top->isVisible();
+  top->setWindowFlags(f);
+  if (wasVisible) top->show();
+}
+
+void WindowImpl::ApplySize() {
+  if (!content || !layout) return;
+  const bool fixed = !resizeable || (minWidth == maxWidth && minHeight == maxHeight);
+  if (fixed) {
+    content->setFixedSize(width, height);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+  } else {
+    content->setMinimumSize(std::max(0, minWidth), std::max(0, minHeight));
+    content->setMaximumSize(std::max(minWidth, maxWidth), std::max(minHeight, maxHeight));
+    content->resize(width, height);
+    layout->setSizeConstraint(QLayout::SetDefaultConstraint);
+  }
+  layout->activate();
+}
+
+// ---------------------------------------------------------------- Window
+
+Window::Window(std::string className) : className_(std::move(className)), impl_(std::make_unique<WindowImpl>()) {
+  impl_->top = new TopWidget(this);
+  impl_->layout = new QVBoxLayout(impl_->top);
+  impl_->layout->setContentsMargins(0, 0, 0, 0);
+  impl_->layout->setSpacing(0);
+  impl_->content = new ContentWidget(this);
+  impl_->layout->addWidget(impl_->content);
+  impl_->ApplyFlags();
+  impl_->ApplySize();
+}
+
+Window::~Window() {
+  if (impl_->top) delete impl_->top.data();
+}
+
+Ref<Window> Window::GetImplicitWindow(const std::string& className) {
+  for (const auto& w : OpenWindows())
+    if (w->className_ == className) return w;
+  return nullptr;
+}
+
+void Window::Constructor() {
+  if (impl_->constructed) return;
+  impl_->constructed = true;
+  Ref<Window> self = SelfRef(this);
+  OpenWindows().insert(OpenWindows().begin(), self);
+  Layout();
+  CreateControls();
+  AddMenuHandlers(self);
+  Ref<Application> app = GetAppObject();
+  if (!app || app->IsOpened()) OpenControlsAndWindow();
+}
+
+void Window::OpenControlsAndWindow() {
+  if (impl_->opened || impl_->closed) return;
+  impl_->opened = true;
+  Ref<Window> self = SelfRef(this);
+  // Controls open in creation order, then the window itself.
+  const auto entries = controls_;
+  for (const auto& e : entries) {
+    if (auto c = RefCast<Control>(e.control)) c->Event_Open();
+  }
+  Event_Open();
+  if (impl_->visible && !impl_->closed) Show();
+}
+
+bool Window::IsOpen() const { return impl_->constructed && !impl_->closed; }
+
+void Window::Show() {
+  if (impl_->closed) return;
+  impl_->visible = true;
+  if (!impl_->opened || !impl_->top) return;  // shown once the window opens
+  Ref<Window> self = SelfRef(this);
+  if (!impl_->placed) {
+    impl_->placed = true;
+    impl_->top->adjustSize();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    Ref<Window> front = FrontWindow();
+    if (impl_->placement == 1 && front && front.get() != this && front->impl_->top)
+      area = front->impl_->top->frameGeometry();
+    QRect r = impl_->top->frameGeometry();
+    r.moveCenter(area.center());
+    if (impl_->placement == 2 && screen) r.moveTop(std::max(area.top(), area.top() + (area.height() - r.height()) / 3));
+    impl_->top->move(r.topLeft());
+  }
+  impl_->top->show();
+  impl_->top->raise();
+  impl_->top->activateWindow();
+  runtime::WindowToFront(this);
+}
+
+void Window::ShowModal() {
+  if (impl_->closed) return;
+  Ref<Window> self = SelfRef(this);
+  if (impl_->top && impl_->top->windowModality() != Qt::ApplicationModal) {
+    const bool wasVisible = impl_->top->isVisible();
+    if (wasVisible) impl_->top->hide();
+    impl_->top->setWindowModality(Qt::ApplicationModal);
+  }
+  Show();
+  if (impl_->closed) return;
+  QEventLoop loop;
+  impl_->onClosed = [&loop] { loop.quit(); };
+  impl_->modalLoopRunning = true;
+  loop.exec();
+  impl_->modalLoopRunning = false;
+  impl_->onClosed = nullptr;
+}
+
+bool Window::Close() {
+  if (!impl_->constructed || impl_->closed) return true;
+  Ref<Window> self = SelfRef(this);
+  if (Event_CancelClose(false)) return false;
+  runtime::CloseWindow(self);
+  return true;
+}
+
+void Window::UpdateNow() {
+  for (const auto& e : controls_) {
+    auto rc = RefCast<RectControl>(e.control);
+    if (rc && rc->Widget() && rc->Widget()->repaintPending && rc->Widget()->widget) {
+      rc->Widget()->repaintPending = false;
+      rc->Widget()->widget->repaint();
+    }
+  }
+}
+
+int32_t Window::Width() const { return impl_->width; }
+int32_t Window::Height() const { return impl_->height; }
+int32_t Window::Left() const { return impl_->top ? impl_->top->geometry().x() : 0; }
+int32_t Window::Top() const { return impl_->top ? impl_->top->geometry().y() : 0; }
+std::string Window::Title() const { return impl_->title; }
+
+void Window::Title(const std::string& t) {
+  impl_->title = t;
+  if (impl_->top) impl_->top->setWindowTitle(QString::fromStdString(t));
+}
+
+Ref<Picture> Window::Backdrop() const { return impl_->content ? impl_->content->backdrop : nullptr; }
+
+void Window::Backdrop(const Ref<Picture>& p) {
+  if (!impl_->content) return;
+  impl_->content->backdrop = p;
+  impl_->content->update();
+}
+
+Ref<fw::MenuBar> Window::MenuBar() const { return impl_->menuBar; }
+
+void Window::MenuBar(const Ref<fw::MenuBar>& m) {
+  impl_->menuBar = m;
+  if (impl_->menuBarWidget) {
+    impl_->layout->setMenuBar(nullptr);
+    delete impl_->menuBarWidget.data();
+  }
+  if (m && impl_->top) {
+    impl_->menuBarWidget = runtime::BuildMenuBar(m, impl_->top);
+    impl_->layout->setMenuBar(impl_->menuBarWidget);
+  }
+  impl_->ApplySize();
+}
+
+void Window::SetProperty(const std::string& name, const PropertyValue& value) {
+  WindowImpl& w = *impl_;
+  if (name == "Width") {
+    w.width = PropertyInt(name, value);
+    w.ApplySize();
+  } else if (name == "Height") {
+    w.height = PropertyInt(name, value);
+    w.ApplySize();
+  } else if (name == "MinWidth") {
+    w.minWidth = PropertyInt(name, value);
+    w.ApplySize();
+  } else if (name == "MinHeight") {
+    w.minHeight = PropertyInt(name, value);
+    w.ApplySize();
+  } else if (name == "MaxWidth") {
+    w.maxWidth = PropertyInt(name, value);
+    w.ApplySize();
+  } else if (name == "MaxHeight") {
+    w.maxHeight = PropertyInt(name, value);
+    w.ApplySize();
+  } else if (name == "Resizeable") {
+    w.resizeable = PropertyBool(name, value);
+    w.ApplyFlags();
+    w.ApplySize();
+  } else if (name == "Frame") {
+    w.frame = PropertyInt(name, value);
+    w.ApplyFlags();
+  } else if (name == "CloseButton") {
+    w.closeButton = PropertyBool(name, value);
+    w.ApplyFlags();
+  } else if (name == "MinimizeButton") {
+    w.minimizeButton = PropertyBool(name, value);
+    w.ApplyFlags();
+  } else if (name == "MaximizeButton") {
+    w.maximizeButton = PropertyBool(name, value);
+    w.ApplyFlags();
+  } else if (name == "Title") {
+    Title(PropertyString(name, value));
+  } else if (name == "Visible") {
+    w.visible = PropertyBool(name, value);
+  } else if (name == "Placement") {
+    w.placement = PropertyInt(name, value);
+  } else if (name == "HasBackColor") {
+    if (w.content) w.content->hasBackColor = PropertyBool(name, value);
+  } else if (name == "BackColor") {
+    if (w.content) w.content->backColor = PropertyColor(name, value);
+  } else if (name == "MenuBarVisible") {
+    if (w.menuBarWidget) w.menuBarWidget->setVisible(PropertyBool(name, value));
+  } else if (name == "Composite" || name == "FullScreen" || name == "LiveResize" || name == "MacProcID") {
+    // Values of the original desktop with no counterpart here: windows are
+    // never composited specially, never full screen, and have one frame kind
+    // per Frame code.
+  } else {
+    Designable::SetProperty(name, value);
+  }
+}
+
+void Window::AddControl(const std::string& name, const Ref<Object>& control) {
+  if (!control) throw NilObjectException();
+  Ref<Window> self = SelfRef(this);
+  controls_.push_back(Entry{name, control});
+  if (auto c = RefCast<Control>(control)) {
+    c->Name(name);
+    c->AttachToWindow(self);
+  } else if (auto* pc = dynamic_cast<PaneChild*>(control.get())) {
+    pc->SetWindow(self);
+  }
+}
+
+int32_t Window::IndexOf(const Ref<Object>& control) const {
+  if (auto c = RefCast<Control>(control)) return c->Index();
+  if (auto* pc = dynamic_cast<PaneChild*>(control.get())) return pc->Index_();
+  return kNoControlIndex;
+}
+
+Ref<Object> Window::ControlByName(const std::string& name) const {
+  for (const auto& e : controls_)
+    if (e.name == name) return e.control;
+  return nullptr;
+}
+
+Ref<Object> Window::ControlByNameIndex(const std::string& name, int32_t index) const {
+  for (const auto& e : controls_)
+    if (e.name == name && IndexOf(e.control) == index) return e.control;
+  return nullptr;
+}
+
+void Window::AddMenuHandler(const std::string& itemName, std::function<bool()> handler) {
+  menuHandlers_[itemName] = [h = std::move(handler)](int32_t) { return h(); };
+}
+
+void Window::AddMenuHandler(const std::string& itemName, std::function<bool(int32_t)> handler) {
+  menuHandlers_[itemName] = std::move(handler);
+}
+
+bool Window::HandleMenuCommand(const std::string& itemName, int32_t index) {
+  auto it = menuHandlers_.find(itemName);
+  if (it == menuHandlers_.end()) return false;
+  Ref<Window> keep = SelfRef(this);
+  auto handler = it->second;
+  return handler(index);
+}
+
+void Window::ReleaseAfterClose() {
+  for (const auto& o : owned_) {
+    if (auto t = RefCast<Timer>(o)) t->Mode(0);
+  }
+  controls_.clear();
+  owned_.clear();
+  if (impl_->top) {
+    impl_->top->hide();
+    impl_->top->deleteLater();
+  }
+}
+
+// ---------------------------------------------------------------- window list
+
+int32_t WindowCount() { return static_cast<int32_t>(OpenWindows().size()); }
+
+Ref<Window> WindowAt(int32_t i) {
+  if (i < 0 || i >= WindowCount()) return nullptr;
+  return OpenWindows()[static_cast<size_t>(i)];
+}
+
+Ref<Window> FrontWindow() { return OpenWindows().empty() ? nullptr : OpenWindows().front(); }
+
+namespace runtime {
+
+namespace {
+std::vector<Ref<Window>>& ClosedWindows() {
+  static std::vector<Ref<Window>> list;
+  return list;
+}
+}  // namespace
+
+void ReleaseLater(const Ref<Window>& w) {
+  const bool first = ClosedWindows().empty();
+  ClosedWindows().push_back(w);
+  if (first && qApp) QMetaObject::invokeMethod(qApp, [] { ReleaseClosedWindows(); }, Qt::QueuedConnection);
+}
+
+void ReleaseClosedWindows() {
+  std::vector<Ref<Window>> list;
+  list.swap(ClosedWindows());
+  for (const auto& w : list) w->ReleaseAfterClose();
+}
+
+void WindowToFront(Window* w) {
+  auto& list = OpenWindows();
+  auto it = std::find_if(list.begin(), list.end(), [w](const Ref<Window>& r) { return r.get() == w; });
+  if (it == list.end() || it == list.begin()) return;
+  Ref<Window> keep = *it;
+  list.erase(it);
+  list.insert(list.begin(), keep);
+}
+
+void CloseWindow(const Ref<Window>& w) {
+  WindowImpl& impl = *w->Impl();
+  if (impl.closed) return;
+  impl.closed = true;
+  auto& list = OpenWindows();
+  list.erase(std::remove(list.begin(), list.end(), w), list.end());
+  if (impl.top) impl.top->hide();
+  w->Event_Close();
+  if (impl.onClosed) impl.onClosed();
+  // Controls go once the event that closed the window has run to its end.
+  ReleaseLater(w);
+  Ref<Application> app = GetAppObject();
+  if (app && app->AutoQuit() && list.empty()) app->Quit();
+}
+
+}  // namespace runtime
+
+}  // namespace fw

@@ -1,0 +1,160 @@
+// Windows, canvases and their events, driven through real input events.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Testing.h"
+#include "framework/Window.h"
+
+using namespace fw;
+
+namespace {
+
+std::vector<std::string> g_log;
+
+class LogCanvas : public Canvas {
+ public:
+  bool take = true;
+  void Event_Open() override { g_log.push_back("open " + Name()); }
+  bool Event_MouseDown(int32_t x, int32_t y) override {
+    g_log.push_back("down " + std::to_string(x) + "," + std::to_string(y));
+    return take;
+  }
+  void Event_MouseDrag(int32_t x, int32_t y) override {
+    g_log.push_back("drag " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void Event_MouseUp(int32_t x, int32_t y) override {
+    g_log.push_back("up " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void Event_MouseEnter() override { g_log.push_back("enter"); }
+  void Event_MouseExit() override { g_log.push_back("exit"); }
+  void Event_Paint(Ref<fw::Graphics> g) override {
+    g->ForeColor(RGB(255, 0, 0));
+    g->FillRect(0, 0, 10, 10);
+  }
+};
+
+class TestWindow : public Window {
+ public:
+  TestWindow() : Window("TestWindow.TestWindow") {}
+  void Layout() override {
+    g_log.push_back("layout");
+    SetProperties(*this, {{"Width", int32_t{120}}, {"Height", int32_t{80}}, {"Resizeable", false},
+                          {"Title", std::string("Test")}});
+  }
+  void CreateControls() override {
+    g_log.push_back("create");
+    auto c = New<LogCanvas>();
+    c->Constructor();
+    AddControl("Pad", c);
+    SetProperties(*c, {{"Left", int32_t{20}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
+  }
+  void AddMenuHandlers(Ref<Window>) override { g_log.push_back("menus"); }
+  void Event_Open() override { g_log.push_back("open window"); }
+  bool Event_MouseDown(int32_t x, int32_t y) override {
+    g_log.push_back("window down " + std::to_string(x) + "," + std::to_string(y));
+    return true;
+  }
+  bool Event_CancelClose(bool quitting) override {
+    g_log.push_back(std::string("cancelclose ") + (quitting ? "quitting" : "closing"));
+    return keepOpen;
+  }
+  bool keepOpen = false;
+  Ref<LogCanvas> Pad() { return ControlAs<LogCanvas>("Pad"); }
+};
+
+Ref<TestWindow> MakeWindow() {
+  auto w = New<TestWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents();
+  return w;
+}
+
+}  // namespace
+
+TEST(Window, ConstructionOrderAndImplicitInstance) {
+  g_log.clear();
+  auto w = MakeWindow();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"layout", "create", "menus", "open Pad", "open window"}));
+  EXPECT_EQ(Window::GetImplicitWindow("TestWindow.TestWindow"), w);
+  EXPECT_EQ(WindowCount(), 1);
+  EXPECT_EQ(w->Width(), 120);
+  EXPECT_EQ(w->Pad()->Left(), 20);
+  EXPECT_TRUE(w->Close());
+  EXPECT_FALSE(Window::GetImplicitWindow("TestWindow.TestWindow"));
+  EXPECT_EQ(WindowCount(), 0);
+}
+
+TEST(Window, WindowsWaitForTheApplicationToOpen) {
+  g_log.clear();
+  auto app = New<Application>();
+  RuntimeRegisterAppObject(app);
+  auto w = New<TestWindow>();
+  w->Constructor();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"layout", "create", "menus"}));
+  app->OpenOnce();
+  w->OpenControlsAndWindow();
+  EXPECT_EQ(g_log.back(), "open window");
+}
+
+TEST(Window, CancelCloseKeepsTheWindowOpen) {
+  auto w = MakeWindow();
+  w->keepOpen = true;
+  EXPECT_FALSE(w->Close());
+  EXPECT_TRUE(w->IsOpen());
+  w->keepOpen = false;
+  EXPECT_TRUE(w->Close());
+  EXPECT_FALSE(w->IsOpen());
+}
+
+TEST(Canvas, PaintsBackdropThenPaintEvent) {
+  auto w = MakeWindow();
+  auto back = Picture::New(40, 30, 32);
+  back->Graphics()->ForeColor(RGB(0, 0, 255));
+  back->Graphics()->FillRect(0, 0, 40, 30);
+  w->Pad()->Backdrop(back);
+  Ref<Picture> shot = fw::testing::GrabWindow(w);
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(shot->Width(), 120);
+  EXPECT_EQ(shot->Graphics()->Pixel(25, 15), RGB(255, 0, 0));  // the Paint event, over the backdrop
+  EXPECT_EQ(shot->Graphics()->Pixel(50, 30), RGB(0, 0, 255));  // the backdrop
+}
+
+TEST(Canvas, PressTakenGetsDragAndUpInControlCoordinates) {
+  g_log.clear();
+  auto w = MakeWindow();
+  g_log.clear();
+  fw::testing::MouseMove(w, 25, 15);
+  fw::testing::MousePress(w, 25, 15);
+  fw::testing::MouseMove(w, 70, 50);  // outside the control, still its drag
+  fw::testing::MouseRelease(w, 70, 50);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"enter", "down 5,5", "drag 50,40", "up 50,40", "exit"}));
+}
+
+TEST(Canvas, PressNotTakenGoesToTheWindow) {
+  auto w = MakeWindow();
+  w->Pad()->take = false;
+  g_log.clear();
+  fw::testing::MousePress(w, 25, 15);
+  fw::testing::MouseRelease(w, 25, 15);
+  EXPECT_NE(std::find(g_log.begin(), g_log.end(), "window down 25,15"), g_log.end());
+  EXPECT_EQ(std::find(g_log.begin(), g_log.end(), "up 5,5"), g_log.end());
+}
+
+TEST(Canvas, MousePositionInWindowCoordinates) {
+  auto w = MakeWindow();
+  fw::testing::MouseMove(w, 33, 17);
+  EXPECT_EQ(w->Pad()->MouseX(), 33);
+  EXPECT_EQ(w->Pad()->MouseY(), 17);
+}
+
+TEST(Runtime, ExceptionInAHandlerIsReportedAndFailsTheRun) {
+  ::testing::internal::CaptureStderr();
+  CallProgram([] { throw NilObjectException(); });
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("NilObjectException"), std::string::npos);
+  EXPECT_EQ(RuntimeExit(), 1);
+}
