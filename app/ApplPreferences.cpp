@@ -6,6 +6,7 @@
 #include "app/ShadowFiler.h"
 #include "framework/Files.h"
 #include "framework/Strings.h"
+#include "framework/Thread.h"
 
 using namespace fw;
 
@@ -111,6 +112,7 @@ Ref<FolderItem> ApplPreferences::MacFileMake(bool create) {
     if (!item) return nullptr;
     if (!item->Exists()) return create ? item : nullptr;
     if (item->MacCreator() == FileCreator && item->MacType() == kFileType) return item;
+    YieldToNextThread();
   }
 }
 

@@ -1,6 +1,7 @@
 #include "app/ShadowFiler.h"
 
 #include "framework/Strings.h"
+#include "framework/Thread.h"
 
 using namespace fw;
 
@@ -37,7 +38,10 @@ void ShadowFiler::Constructor(const Ref<FolderItem>& base) {
 
   // At most 25 bytes of the name, cut between characters.
   std::string name = file->Name();
-  while (LenB(name) > kMaxNameBytes) name = Left(name, Len(name) - 1);
+  while (LenB(name) > kMaxNameBytes) {
+    name = Left(name, Len(name) - 1);
+    YieldToNextThread();
+  }
 
   // The numbers run from 1 to one past the bound; the bound is tested
   // after a taken name.
@@ -47,6 +51,7 @@ void ShadowFiler::Constructor(const Ref<FolderItem>& base) {
     ++n;
     ItsShadowFile = folder->Child(name + Format(n, "000000"));
     taken = !ItsShadowFile || ItsShadowFile->Exists();
+    YieldToNextThread();
   } while (taken && n <= kMaxShadowNumber);
 
   if (taken) {

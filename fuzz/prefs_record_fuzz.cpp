@@ -15,13 +15,7 @@
 #include "app/ApplPreferences.h"
 #include "framework/Files.h"
 #include "framework/FolderItem.h"
-#include "framework/Sound.h"
 #include "framework/Strings.h"
-
-namespace fw {
-// The audio is not part of this program; OpenAsSound needs something to link.
-__attribute__((weak)) Ref<Sound> LoadSound(const std::string&) { return nullptr; }
-}  // namespace fw
 
 namespace {
 
