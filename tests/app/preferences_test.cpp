@@ -396,6 +396,21 @@ TEST_F(PreferencesTest, AReadOnlyPreferencesFolderKeepsTheDefaults) {
     EXPECT_EQ(ReadFile(File()), "00A2");
     EXPECT_TRUE(Names(folders.Tmp()).empty());
   }
+  // A filesystem that refuses every change, as a read-only one does.
+  {
+    SetPreferencesFolder(folders.dir.File("seam"));
+    fs::create_directory(folders.dir.File("seam"));
+    WriteFile(folders.dir.File("seam/" + kPrefsName), "00A2");
+    SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::Exists ? 0 : EROFS; });
+    Prefs p;
+    StartAndQuit(p);
+    EXPECT_EQ(p.GetData(), "A2");
+    p.SetData("10");
+    p.Save();
+    SetFileStepHook(nullptr);
+    EXPECT_EQ(ReadFile(folders.dir.File("seam/" + kPrefsName)), "00A2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
   // A folder without write permission, where permissions hold.
   const std::string plain = folders.dir.File("plain");
   fs::create_directory(plain);
