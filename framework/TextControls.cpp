@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -30,7 +31,9 @@ const char* const kJapaneseFallbacks[] = {"VL Gothic", "VL PGothic"};
 QFont FontFor(const std::string& name, double size, int32_t unit, bool bold, bool italic, bool underline) {
   QFont f = (name.empty() || name == "System") ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
                                                : QFont(QString::fromStdString(name));
-  QStringList families{f.family()};
+  // The family that the name resolves to: the desktop's font is often an
+  // alias ("Sans Serif"), which would lose to the fallback in a family list.
+  QStringList families{QFontInfo(f).family()};
   for (const char* jp : kJapaneseFallbacks)
     if (!families.contains(QString::fromLatin1(jp))) families << QString::fromLatin1(jp);
   f.setFamilies(families);
