@@ -191,7 +191,7 @@ void CanvasWidget::EnsureSurface() {
     surfaceData_->image = &surface_;
     QPointer<CanvasWidget> self(this);
     surfaceData_->changed = [self] {
-      if (self) self->update();
+      if (self && !self->painting) self->update();
     };
     graphics_ = New<Graphics>(surfaceData_);
   }
@@ -217,7 +217,9 @@ void CanvasWidget::paintEvent(QPaintEvent* /*e*/) {
   }
   // Keep the control alive while its handler runs.
   Ref<Canvas> keep = SelfRef(owner_);
+  painting = true;
   CallProgram([&] { keep->Event_Paint(graphics_); });
+  painting = false;
   QPainter screen(this);
   screen.drawImage(QPoint(0, 0), surface_);
 }

@@ -116,8 +116,8 @@ void WindowImpl::ApplySize() {
   } else {
     content->setMinimumSize(std::max(0, minWidth), std::max(0, minHeight));
     content->setMaximumSize(std::max(minWidth, maxWidth), std::max(minHeight, maxHeight));
-    content->resize(width, height);
     layout->setSizeConstraint(QLayout::SetDefaultConstraint);
+    if (top) top->resize(width, height + (menuBarWidget ? menuBarWidget->sizeHint().height() : 0));
   }
   layout->activate();
 }
@@ -179,7 +179,10 @@ void Window::Show() {
   Ref<Window> self = SelfRef(this);
   if (!impl_->placed) {
     impl_->placed = true;
+    impl_->ApplySize();
     impl_->top->adjustSize();
+    if (impl_->resizeable && !(impl_->minWidth == impl_->maxWidth && impl_->minHeight == impl_->maxHeight))
+      impl_->top->resize(impl_->width, impl_->height + (impl_->menuBarWidget ? impl_->menuBarWidget->sizeHint().height() : 0));
     QScreen* screen = QGuiApplication::primaryScreen();
     QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     Ref<Window> front = FrontWindow();
