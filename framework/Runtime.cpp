@@ -153,9 +153,9 @@ void RunFrameworkInitialization(const std::function<void()>& startup) {
   if (startup) startup();
 }
 
-void RuntimeRun() {
+namespace runtime {
+void OpenApplication() {
   RuntimeState& s = State();
-  InstallSignalHandlers();
   if (Ref<Application> app = GetAppObject()) {
     app->OpenOnce();
     // Windows made during start-up open now, in the order they were made.
@@ -165,6 +165,13 @@ void RuntimeRun() {
     if (app->AutoQuit() && WindowCount() == 0 && !s.quitting) app->Quit();
   }
   HideWaitCursor();
+}
+}  // namespace runtime
+
+void RuntimeRun() {
+  RuntimeState& s = State();
+  InstallSignalHandlers();
+  runtime::OpenApplication();
   if (s.quitRequested) return;
   s.loopRunning = true;
   QApplication::exec();
