@@ -9,7 +9,6 @@
 #include "engine/GameField.h"
 #include "engine/Media.h"
 #include "engine/OffscreenCanvas.h"
-#include "engine/PeriodicThread.h"
 #include "engine/PeriodicTimer.h"
 #include "engine/SoundPlayer.h"
 #include "framework/Application.h"
