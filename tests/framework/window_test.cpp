@@ -134,6 +134,42 @@ TEST(Canvas, PressTakenGetsDragAndUpInControlCoordinates) {
   EXPECT_EQ(g_log, (std::vector<std::string>{"enter", "down 5,5", "drag 50,40", "up 50,40", "exit"}));
 }
 
+namespace {
+int g_paints = 0;
+
+// Draws on its own surface while it is painted, as picture buttons do.
+class SelfDrawingCanvas : public Canvas {
+ public:
+  void Event_Paint(Ref<fw::Graphics>) override {
+    ++g_paints;
+    Graphics()->ForeColor(RGB(0, 128, 0));
+    Graphics()->FillRect(0, 0, 8, 8);
+  }
+};
+
+// A resizable window that keeps the default design size.
+class PlainWindow : public Window {
+ public:
+  PlainWindow() : Window("PlainWindow.PlainWindow") {}
+  void CreateControls() override {
+    auto c = New<SelfDrawingCanvas>();
+    c->Constructor();
+    AddControl("Self", c);
+    SetProperties(*c, {{"Left", int32_t{250}}, {"Top", int32_t{250}}, {"Width", int32_t{20}}, {"Height", int32_t{20}}});
+  }
+};
+}  // namespace
+
+TEST(Window, ResizableWindowTakesItsDesignSize) {
+  auto w = New<PlainWindow>();
+  w->Constructor();
+  Ref<Picture> shot = fw::testing::GrabWindow(w);
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(shot->Width(), 300);
+  EXPECT_EQ(shot->Height(), 300);
+  EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));  // the control near the far corner shows
+}
+
 TEST(Canvas, PressNotTakenGoesToTheWindow) {
   auto w = MakeWindow();
   w->Pad()->take = false;
