@@ -172,8 +172,10 @@ void CanvasWidget::EnsureSurface() {
     surfaceData_ = std::make_shared<Surface>();
     surfaceData_->image = &surface_;
     QPointer<CanvasWidget> self(this);
+    // Drawing outside a paint shows at once; drawing during one is part of
+    // that paint and must not ask for another, or painting never ends.
     surfaceData_->changed = [self] {
-      if (self) self->update();
+      if (self && !self->painting_) self->update();
     };
     graphics_ = New<Graphics>(surfaceData_);
   }
@@ -199,7 +201,9 @@ void CanvasWidget::paintEvent(QPaintEvent* /*e*/) {
   }
   // Keep the control alive while its handler runs.
   Ref<Canvas> keep = SelfRef(owner_);
+  painting_ = true;
   CallProgram([&] { keep->Event_Paint(graphics_); });
+  painting_ = false;
   QPainter screen(this);
   screen.drawImage(QPoint(0, 0), surface_);
 }
@@ -220,8 +224,13 @@ void CanvasWidget::mouseMoveEvent(QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   Ref<Canvas> keep = SelfRef(owner_);
   if (e->buttons() != Qt::NoButton) {
+    // While a press is held the platform holds back enter and leave until
+    // the release; the control is told at once when the pointer crosses its
+    // edge.
+    SetPointerInside(rect().contains(p));
     if (pressTaken_) CallProgram([&] { keep->Event_MouseDrag(p.x(), p.y()); });
   } else {
+    SetPointerInside(true);
     CallProgram([&] { keep->Event_MouseMove(p.x(), p.y()); });
   }
 }
@@ -237,14 +246,18 @@ void CanvasWidget::mouseReleaseEvent(QMouseEvent* e) {
   CallProgram([&] { keep->Event_MouseUp(p.x(), p.y()); });
 }
 
-void CanvasWidget::enterEvent(QEnterEvent* /*e*/) {
-  Ref<Canvas> keep = SelfRef(owner_);
-  CallProgram([&] { keep->Event_MouseEnter(); });
-}
+void CanvasWidget::enterEvent(QEnterEvent* /*e*/) { SetPointerInside(true); }
 
-void CanvasWidget::leaveEvent(QEvent* /*e*/) {
+void CanvasWidget::leaveEvent(QEvent* /*e*/) { SetPointerInside(false); }
+
+void CanvasWidget::SetPointerInside(bool inside) {
+  if (inside == pointerInside_) return;
+  pointerInside_ = inside;
   Ref<Canvas> keep = SelfRef(owner_);
-  CallProgram([&] { keep->Event_MouseExit(); });
+  if (inside)
+    CallProgram([&] { keep->Event_MouseEnter(); });
+  else
+    CallProgram([&] { keep->Event_MouseExit(); });
 }
 
 // ---------------------------------------------------------------- Timer

@@ -131,7 +131,21 @@ TEST(Canvas, PressTakenGetsDragAndUpInControlCoordinates) {
   fw::testing::MousePress(w, 25, 15);
   fw::testing::MouseMove(w, 70, 50);  // outside the control, still its drag
   fw::testing::MouseRelease(w, 70, 50);
-  EXPECT_EQ(g_log, (std::vector<std::string>{"enter", "down 5,5", "drag 50,40", "up 50,40", "exit"}));
+  EXPECT_EQ(g_log, (std::vector<std::string>{"enter", "down 5,5", "exit", "drag 50,40", "up 50,40"}));
+}
+
+TEST(Canvas, CrossingTheEdgeDuringAPressIsReportedAtOnce) {
+  auto w = MakeWindow();
+  fw::testing::MouseMove(w, 25, 15);
+  fw::testing::MousePress(w, 25, 15);
+  g_log.clear();
+  fw::testing::MouseMove(w, 70, 50);
+  fw::testing::MouseMove(w, 30, 20);
+  fw::testing::MouseMove(w, 70, 50);
+  fw::testing::MouseRelease(w, 70, 50);  // no second exit after the release
+  fw::testing::MouseMove(w, 25, 15);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"exit", "drag 50,40", "enter", "drag 10,10", "exit", "drag 50,40",
+                                             "up 50,40", "enter"}));
 }
 
 namespace {
@@ -168,6 +182,16 @@ TEST(Window, ResizableWindowTakesItsDesignSize) {
   EXPECT_EQ(shot->Width(), 300);
   EXPECT_EQ(shot->Height(), 300);
   EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));  // the control near the far corner shows
+}
+
+TEST(Canvas, DrawingOnItsOwnSurfaceDuringPaintAsksForNoFurtherPaint) {
+  auto w = New<PlainWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(100);
+  const int settled = g_paints;
+  fw::testing::ProcessEvents(200);
+  EXPECT_GE(settled, 1);
+  EXPECT_EQ(g_paints, settled);
 }
 
 TEST(Canvas, PressNotTakenGoesToTheWindow) {
