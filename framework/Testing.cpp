@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMenuBar>
 #include <QTest>
 #include <QWindow>
 #include <algorithm>
@@ -117,6 +118,20 @@ void KeyPress(const Ref<Window>& w, const std::string& key, bool ctrl) {
   else if (!key.empty())
     QTest::keyClicks(target, QString::fromStdString(key), mods);
   ProcessEvents();
+}
+
+bool MenuTitleCenter(const Ref<Window>& w, int32_t i, int32_t* x, int32_t* y) {
+  WindowImpl* impl = w->Impl();
+  QMenuBar* bar = impl->menuBarWidget;
+  if (bar == nullptr || !impl->content || !bar->isVisible()) return false;
+  const QList<QAction*> titles = bar->actions();
+  if (i < 0 || i >= titles.size()) return false;
+  const QRect r = bar->actionGeometry(titles[i]);
+  if (r.isEmpty()) return false;
+  const QPoint p = impl->content->mapFrom(impl->top, bar->mapTo(impl->top, r.center()));
+  *x = p.x();
+  *y = p.y();
+  return true;
 }
 
 Ref<Picture> GrabWindow(const Ref<Window>& w) {

@@ -31,6 +31,11 @@ void Click(const Ref<Window>& w, int32_t x, int32_t y);
 // A key press; `key` is one character or a name such as "Escape".
 void KeyPress(const Ref<Window>& w, const std::string& key, bool ctrl = false);
 
+// The centre of the i-th title of the window's menu bar, in the window's
+// content coordinates (the menu bar lies above the content: y is negative);
+// false when the window shows no such title.
+bool MenuTitleCenter(const Ref<Window>& w, int32_t i, int32_t* x, int32_t* y);
+
 // What the window's content area shows now, freshly painted.
 Ref<Picture> GrabWindow(const Ref<Window>& w);
 // What the control shows now.
