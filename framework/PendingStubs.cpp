@@ -1,10 +1,6 @@
-// Stand-ins for the sound loader and the resource-file reader until they land.
-#include "framework/Application.h"
+// Stand-in for the sound loader until it lands.
 #include "framework/Sound.h"
 
 namespace fw {
 Ref<Sound> LoadSound(const std::string&) { return nullptr; }
-ResourceFork::ResourceFork(std::string) {}
-Ref<fw::MouseCursor> ResourceFork::GetCursor(int16_t) const { return nullptr; }
-std::string ResourceFork::Resource(const std::string&, int16_t) const { return {}; }
 }  // namespace fw
