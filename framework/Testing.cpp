@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLayout>
 #include <QMenuBar>
 #include <QTest>
 #include <QWindow>
@@ -132,6 +133,31 @@ bool MenuTitleCenter(const Ref<Window>& w, int32_t i, int32_t* x, int32_t* y) {
   *x = p.x();
   *y = p.y();
   return true;
+}
+
+WindowFrame FrameOf(const Ref<Window>& w) {
+  WindowFrame f;
+  WindowImpl* impl = w->Impl();
+  if (!impl->top || !impl->content) return f;
+  QWidget* top = impl->top;
+  if (top->layout()) top->layout()->activate();
+  f.contentWidth = impl->content->width();
+  f.contentHeight = impl->content->height();
+  f.width = top->width();
+  f.height = top->height();
+  f.minWidth = top->minimumWidth();
+  f.minHeight = top->minimumHeight();
+  f.maxWidth = top->maximumWidth();
+  f.maxHeight = top->maximumHeight();
+  const Qt::WindowFlags flags = top->windowFlags();
+  f.closeButton = flags.testFlag(Qt::WindowCloseButtonHint);
+  f.minimizeButton = flags.testFlag(Qt::WindowMinimizeButtonHint);
+  f.maximizeButton = flags.testFlag(Qt::WindowMaximizeButtonHint);
+  f.dialog = (flags & Qt::WindowType_Mask) == Qt::Dialog;
+  if (impl->menuBarWidget && impl->menuBarWidget->isVisible())
+    f.menuTitles = static_cast<int32_t>(impl->menuBarWidget->actions().size());
+  f.title = top->windowTitle().toStdString();
+  return f;
 }
 
 Ref<Picture> GrabWindow(const Ref<Window>& w) {

@@ -184,6 +184,60 @@ TEST(Window, ResizableWindowTakesItsDesignSize) {
   EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));  // the control near the far corner shows
 }
 
+namespace {
+// A window made only of its design properties.
+class DesignWindow : public Window {
+ public:
+  explicit DesignWindow(PropertyList design) : Window("DesignWindow.DesignWindow"), design_(std::move(design)) {}
+  void Layout() override { SetProperties(*this, design_); }
+
+ private:
+  PropertyList design_;
+};
+}  // namespace
+
+TEST(Window, DesignPropertiesReachThePlatformWindow) {
+  struct Case {
+    const char* name;
+    PropertyList design;
+    bool fixed, maximize, minimize, close, dialog;
+  };
+  const Case cases[] = {
+      {"fixed by its limits, resizable flag left on",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"MinWidth", int32_t{150}}, {"MinHeight", int32_t{90}},
+        {"MaxWidth", int32_t{150}}, {"MaxHeight", int32_t{90}}, {"MaximizeButton", false}},
+       true, false, true, true, false},
+      {"not resizable: no maximise button even when asked",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"Resizeable", false}, {"MaximizeButton", true}},
+       true, false, true, true, false},
+      {"resizable document window",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"MinWidth", int32_t{100}}, {"MaxWidth", int32_t{400}}},
+       false, true, true, true, false},
+      {"modal dialog frame without buttons",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"Frame", int32_t{2}}, {"Resizeable", false},
+        {"CloseButton", false}, {"MinimizeButton", false}, {"MaximizeButton", false}},
+       true, false, false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto w = New<DesignWindow>(c.design);
+    w->Constructor();
+    fw::testing::ProcessEvents();
+    const fw::testing::WindowFrame f = fw::testing::FrameOf(w);
+    EXPECT_EQ(f.contentWidth, 150);
+    EXPECT_EQ(f.contentHeight, 90);
+    EXPECT_EQ(f.minWidth == f.maxWidth && f.minHeight == f.maxHeight, c.fixed);
+    if (c.fixed) {
+      EXPECT_EQ(f.maxWidth, f.width);
+    }
+    EXPECT_EQ(f.maximizeButton, c.maximize);
+    EXPECT_EQ(f.minimizeButton, c.minimize);
+    EXPECT_EQ(f.closeButton, c.close);
+    EXPECT_EQ(f.dialog, c.dialog);
+    w->Close();
+  }
+}
+
 TEST(Canvas, DrawingOnItsOwnSurfaceDuringPaintAsksForNoFurtherPaint) {
   auto w = New<PlainWindow>();
   w->Constructor();
