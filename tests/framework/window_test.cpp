@@ -272,3 +272,104 @@ TEST(Runtime, ExceptionInAHandlerIsReportedAndFailsTheRun) {
   EXPECT_NE(err.find("NilObjectException"), std::string::npos);
   EXPECT_EQ(RuntimeExit(), 1);
 }
+
+namespace {
+// A window that records what reaches it.
+class KeyWindow : public Window {
+ public:
+  explicit KeyWindow(std::string className = "KeyWindow.KeyWindow") : Window(std::move(className)) {}
+  void Layout() override { SetProperties(*this, {{"Width", int32_t{60}}, {"Height", int32_t{40}}}); }
+  void CreateControls() override {
+    auto c = New<SelfDrawingCanvas>();
+    c->Constructor();
+    AddControl("Self", c);
+    SetProperties(*c, {{"Width", int32_t{20}}, {"Height", int32_t{20}}});
+  }
+  bool Event_KeyDown(const std::string& key) override {
+    keys.push_back(key);
+    return true;
+  }
+  bool Event_CancelClose(bool quitting) override {
+    closes.push_back(quitting);
+    return refuse;
+  }
+  std::vector<std::string> keys;
+  std::vector<bool> closes;
+  bool refuse = false;
+};
+}  // namespace
+
+TEST(Window, KeysReachTheWindowAsText) {
+  auto w = New<KeyWindow>();
+  w->Constructor();
+  fw::testing::KeyPress(w, "a");
+  fw::testing::KeyPress(w, "Return");
+  fw::testing::KeyPress(w, "Left");
+  EXPECT_EQ(w->keys, (std::vector<std::string>{"a", "\r", "\x1c"}));
+}
+
+TEST(Window, UpdateNowPaintsPendingRepaintsAtOnce) {
+  auto w = New<KeyWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(50);
+  const int before = g_paints;
+  w->ControlAs<Canvas>("Self")->Refresh(false);
+  EXPECT_EQ(g_paints, before);  // asked for, not yet done
+  w->UpdateNow();
+  EXPECT_EQ(g_paints, before + 1);
+  w->UpdateNow();  // nothing pending any more
+  EXPECT_EQ(g_paints, before + 1);
+}
+
+TEST(Window, WindowListRunsFrontToBack) {
+  auto first = New<KeyWindow>("First.First");
+  first->Constructor();
+  auto second = New<KeyWindow>("Second.Second");
+  second->Constructor();
+  ASSERT_EQ(WindowCount(), 2);
+  EXPECT_EQ(WindowAt(0), second);
+  EXPECT_EQ(WindowAt(1), first);
+  EXPECT_FALSE(WindowAt(2));
+  EXPECT_FALSE(WindowAt(-1));
+  first->Show();  // brought to the front
+  EXPECT_EQ(FrontWindow(), first);
+  second->Close();
+  EXPECT_EQ(WindowCount(), 1);
+  EXPECT_EQ(WindowAt(0), first);
+}
+
+TEST(Window, ShowModalReturnsOnceClosedWhileTimersKeepRunning) {
+  auto modal = New<KeyWindow>("Modal.Modal");
+  modal->Constructor();
+  int ticks = 0;
+  auto clock = New<Timer>();
+  clock->Action.Attach([&] {
+    if (++ticks == 5) modal->Close();
+  });
+  clock->Period(10);
+  clock->Mode(2);
+  modal->ShowModal();
+  EXPECT_EQ(ticks, 5);
+  EXPECT_FALSE(modal->IsOpen());
+  clock->Mode(0);
+}
+
+TEST(Window, QuittingAsksEveryWindowAndOneMayRefuse) {
+  auto app = New<Application>();
+  RuntimeRegisterAppObject(app);
+  app->OpenOnce();
+  auto a = New<KeyWindow>("A.A");
+  a->Constructor();
+  auto b = New<KeyWindow>("B.B");
+  b->Constructor();
+  a->refuse = true;
+  app->Quit();
+  EXPECT_TRUE(a->IsOpen());
+  EXPECT_TRUE(b->IsOpen());
+  EXPECT_EQ(a->closes, (std::vector<bool>{true}));
+  a->refuse = false;
+  app->Quit();
+  EXPECT_FALSE(a->IsOpen());
+  EXPECT_FALSE(b->IsOpen());
+  EXPECT_EQ(b->closes, (std::vector<bool>{true, true}));
+}
