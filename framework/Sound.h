@@ -39,14 +39,20 @@ class Sound : public Object {
   int32_t volume_ = 100;
 };
 
-// Reads a RIFF WAVE file of 8- or 16-bit PCM, mono or stereo; nil when the
-// file is missing, truncated or of another kind.
+// Reads a RIFF WAVE file of 8- or 16-bit PCM, mono or stereo, at any rate
+// from 1000 to 384000 Hz; nil when the file is missing, truncated, larger
+// than 64 MiB or of another kind. The sound is named after the file.
 Ref<Sound> LoadSound(const std::string& path);
-// The same from bytes in memory; `name` labels the result.
+// The same from bytes in memory; `name` labels the result. 8-bit samples
+// become 16-bit ones; the rate and channels stay those of the file.
 std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::string& name);
 
 // Where Sound::Play sends its sounds. The default output mixes them into the
-// platform's audio device; a test puts a recording output in its place.
+// platform's audio device, which it opens on its first Play, on a thread of
+// its own: Play only hands the sound over and never waits for the sound
+// server. Without a server the sounds are dropped, and the device is tried
+// again at a Play three seconds or more after the failure. A test puts a
+// recording output in its place.
 class SoundOutput {
  public:
   virtual ~SoundOutput() = default;
@@ -56,6 +62,11 @@ class SoundOutput {
 // nullptr restores the default output.
 void SetSoundOutput(std::shared_ptr<SoundOutput> output);
 std::shared_ptr<SoundOutput> CurrentSoundOutput();
+
+// Where the default output's audio device stands, for diagnostics: not yet
+// asked for, being opened, playing, or failed (sounds are being dropped).
+enum class SoundDeviceState { Closed, Opening, Open, Failed };
+SoundDeviceState CurrentSoundDeviceState();
 
 // Records every sound played, with its volume and the Microseconds reading.
 class RecordingSoundOutput : public SoundOutput {

@@ -1,7 +1,7 @@
 #include "framework/Testing.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QTimer>
 #include <QEventLoop>
 #include <QLayout>
 #include <QMenuBar>
@@ -66,12 +66,10 @@ void ShutdownForTests() { RuntimeExit(); }
 void ProcessEvents(int32_t ms) {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (ms <= 0) return;
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                    static_cast<int>(ms - t.elapsed()));
-  }
+  // Sleeps in the event loop until the time is up, as a running program does.
+  QEventLoop loop;
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 void MouseMove(const Ref<Window>& w, int32_t x, int32_t y) {

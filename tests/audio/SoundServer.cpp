@@ -1,0 +1,202 @@
+#include "tests/audio/SoundServer.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+extern char** environ;
+
+namespace audiotest {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
+            const std::string& out, const std::string& err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
+// Ends the process: SIGTERM, then SIGKILL when it does not go within 3 s.
+void Stop(pid_t& pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + 3s;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  pid = -1;
+}
+
+bool Exited(pid_t pid) {
+  int status = 0;
+  return waitpid(pid, &status, WNOHANG) == pid;
+}
+
+bool Accepts(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  close(fd);
+  return ok;
+}
+
+uintmax_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  const uintmax_t size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+}  // namespace
+
+SoundServer::SoundServer(const std::string& dir)
+    : dir_(dir), socket_(dir + "/native"), recording_(dir + "/recording.raw") {
+  std::filesystem::create_directories(dir_ + "/runtime");
+  std::filesystem::create_directories(dir_ + "/home");
+  if (socket_.size() >= sizeof(sockaddr_un{}.sun_path)) {
+    problem_ = "socket path too long: " + socket_;
+    return;
+  }
+  const std::string log = dir_ + "/server.log";
+  // The sink does not rewind: when a new stream joins, a rewinding sink
+  // mixes it into what it has already rendered, but its monitor cannot take
+  // back the silence it has already handed the recorder, so the start of
+  // the first sound would be missing from the recording (not from the sink).
+  server_ = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
+                   "--use-pid-file=no", "--realtime=no", "--high-priority=no", "--log-target=stderr",
+                   "-L",
+                   std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1",
+                   "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_},
+                  Environment(), "/dev/null", log);
+  if (server_ <= 0) {
+    problem_ = "pulseaudio could not be started (is it installed?)";
+    server_ = -1;
+    return;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!Accepts(socket_)) {
+    if (Exited(server_) || std::chrono::steady_clock::now() > deadline) {
+      std::ifstream in(log);
+      problem_ = "pulseaudio did not come up; its log:\n" +
+                 std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      Stop(server_);
+      return;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+SoundServer::~SoundServer() {
+  Stop(recorder_);
+  Stop(server_);
+}
+
+std::vector<std::string> SoundServer::Environment() const {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string s(*e);
+    if (s.rfind("PULSE_", 0) == 0 || s.rfind("HOME=", 0) == 0 || s.rfind("XDG_RUNTIME_DIR=", 0) == 0) continue;
+    env.push_back(s);
+  }
+  env.push_back("HOME=" + dir_ + "/home");
+  env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/runtime");
+  env.push_back("PULSE_RUNTIME_PATH=" + dir_ + "/runtime");
+  env.push_back("PULSE_SERVER=" + Address());
+  return env;
+}
+
+bool SoundServer::StartRecording() {
+  if (!Running()) return false;
+  Stop(recorder_);
+  recorder_ = Spawn({"parec", std::string("--device=") + kSink + ".monitor", "--latency-msec=5",
+                     "--format=s16le", "--rate=44100", "--channels=2", "--raw"},
+                    Environment(), recording_, dir_ + "/recorder.log");
+  if (recorder_ <= 0) {
+    recorder_ = -1;
+    return false;
+  }
+  // The monitor delivers silence while nothing plays, so the file grows as
+  // soon as the recorder is connected.
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (SizeOf(recording_) < 4096) {
+    if (Exited(recorder_) || std::chrono::steady_clock::now() > deadline) {
+      Stop(recorder_);
+      return false;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+std::vector<int16_t> SoundServer::StopRecording() {
+  Stop(recorder_);
+  std::ifstream in(recording_, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<int16_t> samples(bytes.size() / 4 * 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(int16_t));
+  return samples;
+}
+
+Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from) {
+  Span span;
+  for (size_t f = from; 2 * f + 1 < stereo.size(); ++f) {
+    const int32_t level = std::max(std::abs(int32_t{stereo[2 * f]}), std::abs(int32_t{stereo[2 * f + 1]}));
+    if (level <= threshold) continue;
+    if (!span.found) span.first = f;
+    span.found = true;
+    span.last = f;
+  }
+  return span;
+}
+
+int32_t Peak(const std::vector<int16_t>& stereo, const Span& span) {
+  int32_t peak = 0;
+  for (size_t i = 2 * span.first; span.found && i <= 2 * span.last + 1; ++i)
+    peak = std::max(peak, std::abs(int32_t{stereo[i]}));
+  return peak;
+}
+
+double Rms(const std::vector<int16_t>& stereo, const Span& span) {
+  if (!span.found) return 0.0;
+  double sum = 0.0;
+  for (size_t i = 2 * span.first; i <= 2 * span.last + 1; ++i) sum += static_cast<double>(stereo[i]) * stereo[i];
+  return std::sqrt(sum / static_cast<double>(2 * span.Frames()));
+}
+
+}  // namespace audiotest
