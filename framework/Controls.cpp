@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "framework/Application.h"
+#include "framework/TextControls.h"
 #include "framework/Window.h"
 #include "framework/WidgetsPrivate.h"
 
@@ -120,10 +121,27 @@ void RectControl::SetProperty(const std::string& name, const PropertyValue& valu
     Enabled(PropertyBool(name, value));
   } else if (name == "HelpTag") {
     if (widget_ && widget_->widget) widget_->widget->setToolTip(QString::fromStdString(PropertyString(name, value)));
-  } else if (name == "TabIndex" || name == "TabStop" || name == "TabPanelIndex" || name == "InitialParent" ||
-             name == "AutoDeactivate" || name == "LockLeft" || name == "LockTop" || name == "LockRight" ||
-             name == "LockBottom" || name == "AcceptFocus" || name == "AcceptTabs" || name == "UseFocusRing" ||
-             name == "EraseBackground" || name == "DoubleBuffer") {
+  } else if (name == "InitialParent" || name == "TabPanelIndex") {
+    // Where the control sits: on its window, or on a page of the window's tab
+    // panel that InitialParent names (TabPanelIndex counts the pages from 1).
+    // The widget keeps both values, so that they may come in either order;
+    // a value that cannot be honoured is refused and not kept.
+    Constructor();
+    QWidget* wd = widget_->widget;
+    if (wd == nullptr) return;
+    std::string parent = wd->property("fwInitialParent").toString().toStdString();
+    int32_t page = wd->property("fwTabPanelIndex").toInt();
+    if (name == "InitialParent")
+      parent = PropertyString(name, value);
+    else
+      page = PropertyInt(name, value);
+    TabPanel::PlaceOnPage(*this, parent, page);
+    wd->setProperty("fwInitialParent", QString::fromStdString(parent));
+    wd->setProperty("fwTabPanelIndex", page);
+    ApplyGeometry();
+  } else if (name == "TabIndex" || name == "TabStop" || name == "AutoDeactivate" || name == "LockLeft" ||
+             name == "LockTop" || name == "LockRight" || name == "LockBottom" || name == "AcceptFocus" ||
+             name == "AcceptTabs" || name == "UseFocusRing" || name == "EraseBackground" || name == "DoubleBuffer") {
     // Design values that change nothing in a fixed window of this platform:
     // no control is locked to an edge, takes focus by tab or erases itself.
   } else {
@@ -172,10 +190,8 @@ void CanvasWidget::EnsureSurface() {
     surfaceData_ = std::make_shared<Surface>();
     surfaceData_->image = &surface_;
     QPointer<CanvasWidget> self(this);
-    // Drawing outside a paint shows at once; drawing during one is part of
-    // that paint and must not ask for another, or painting never ends.
     surfaceData_->changed = [self] {
-      if (self && !self->painting_) self->update();
+      if (self && !self->painting) self->update();
     };
     graphics_ = New<Graphics>(surfaceData_);
   }
@@ -201,9 +217,9 @@ void CanvasWidget::paintEvent(QPaintEvent* /*e*/) {
   }
   // Keep the control alive while its handler runs.
   Ref<Canvas> keep = SelfRef(owner_);
-  painting_ = true;
+  painting = true;
   CallProgram([&] { keep->Event_Paint(graphics_); });
-  painting_ = false;
+  painting = false;
   QPainter screen(this);
   screen.drawImage(QPoint(0, 0), surface_);
 }

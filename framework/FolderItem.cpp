@@ -1,9 +1,19 @@
 #include "framework/FolderItem.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "framework/FilesPrivate.h"
 #include "framework/Graphics.h"
 #include "framework/Sound.h"
 
@@ -15,6 +25,51 @@ namespace {
 std::string& ResourcesOverride() {
   static std::string path;
   return path;
+}
+std::string& PreferencesOverride() {
+  static std::string path;
+  return path;
+}
+
+constexpr const char* kTypeAttribute = "user.mac.type";
+constexpr const char* kCreatorAttribute = "user.mac.creator";
+constexpr const char* kHiddenTemporaryFolder = ".TemporaryItems";
+// Links followed before a chain counts as a loop, as the kernel does.
+constexpr int kMaxLinks = 40;
+
+// The attribute's value; false when the file has none or it cannot be read.
+bool ReadAttribute(const std::string& path, const char* name, std::string& value) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+    if (size < 0) return false;
+    value.assign(static_cast<size_t>(size), '\0');
+    const ssize_t n = ::getxattr(path.c_str(), name, value.data(), value.size());
+    if (n >= 0) {
+      value.resize(static_cast<size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;  // ERANGE: it grew in between
+  }
+  return false;
+}
+
+// The folder part of a path, for an item that may not exist.
+std::string FolderOf(const std::string& path) {
+  const fs::path p(path);
+  return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+}
+
+// Makes a folder with its missing parents; the last one gets `mode`.
+bool MakeFolders(const fs::path& path, mode_t mode) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (path.has_parent_path() && path.parent_path() != path && !MakeFolders(path.parent_path(), 0700))
+    return false;
+  if (const int32_t e = files::Step(FileStep::MakeFolder, path.string())) {
+    errno = e;
+    return false;
+  }
+  return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
 }
 }  // namespace
 
@@ -37,6 +92,7 @@ Ref<FolderItem> FolderItem::Child(const std::string& name) const {
 }
 
 bool FolderItem::Exists() const {
+  if (files::Step(FileStep::Exists, path_) != 0) return true;
   std::error_code ec;
   return fs::exists(fs::path(path_), ec);
 }
@@ -44,6 +100,164 @@ bool FolderItem::Exists() const {
 bool FolderItem::Directory() const {
   std::error_code ec;
   return fs::is_directory(fs::path(path_), ec);
+}
+
+bool FolderItem::IsWriteable() const { return ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0; }
+
+bool FolderItem::Fail(int32_t error) {
+  lastError_ = error;
+  return error == 0;
+}
+
+bool FolderItem::Delete() {
+  if (const int32_t e = files::Step(FileStep::Delete, path_)) return Fail(e);
+  struct stat st;
+  if (::lstat(path_.c_str(), &st) != 0) return Fail(errno);
+  const int r = S_ISDIR(st.st_mode) ? ::rmdir(path_.c_str()) : ::unlink(path_.c_str());
+  return Fail(r == 0 ? 0 : errno);
+}
+
+bool FolderItem::MoveFileTo(const Ref<FolderItem>& target) {
+  if (!target) return Fail(EINVAL);
+  const std::string to = target->NativePath();
+  struct stat st;
+  if (::lstat(path_.c_str(), &st) != 0) return Fail(errno);
+  // The contents reach the disk before the new name does, so that a crash
+  // cannot leave the name on an empty file.
+  if (S_ISREG(st.st_mode)) {
+    if (const int32_t e = files::SyncPath(path_, FileStep::Sync)) return Fail(e);
+  }
+  if (const int32_t e = files::Step(FileStep::Rename, path_)) return Fail(e);
+  if (::rename(path_.c_str(), to.c_str()) != 0) return Fail(errno);
+  const std::string from = FolderOf(path_);
+  path_ = to;
+  // The rename has happened; a folder that cannot be flushed is no reason
+  // to report it as undone.
+  files::SyncPath(FolderOf(to), FileStep::SyncFolder);
+  if (from != FolderOf(to)) files::SyncPath(from, FileStep::SyncFolder);
+  return Fail(0);
+}
+
+bool FolderItem::CopyAccessFrom(const Ref<FolderItem>& model) {
+  if (!model) return Fail(EINVAL);
+  struct stat want;
+  if (::stat(model->NativePath().c_str(), &want) != 0) return Fail(errno);
+  if (const int32_t e = files::Step(FileStep::ChangeAccess, path_)) return Fail(e);
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return Fail(errno);
+  struct stat have;
+  int32_t error = 0;
+  if (::fstat(fd, &have) != 0) {
+    error = errno;
+  } else {
+    if ((have.st_uid != want.st_uid || have.st_gid != want.st_gid) && ::fchown(fd, want.st_uid, want.st_gid) != 0) {
+      // Without the right to give the owner, at least the group may be ours
+      // to give.
+      if (have.st_uid != want.st_uid) error = errno;
+      else if (::fchown(fd, static_cast<uid_t>(-1), want.st_gid) != 0) lastError_ = errno;
+    }
+    // Changing the owner clears set-ID bits, so the mode comes last. A
+    // filesystem that keeps no modes decides them itself.
+    if (error == 0 && ::fchmod(fd, want.st_mode & 07777) != 0) lastError_ = errno;
+  }
+  ::close(fd);
+  if (error != 0) return Fail(error);
+  return true;
+}
+
+Ref<FolderItem> FolderItem::TemporaryFolder() const {
+  const std::string folder = FolderOf(path_);
+  files::Place home;
+  if (!files::Locate(folder, true, home) || !S_ISDIR(home.mode)) return nullptr;
+
+  std::error_code ec;
+  const fs::path system = fs::temp_directory_path(ec);
+  files::Place tmp;
+  if (!ec && files::Locate(system.string(), true, tmp) && S_ISDIR(tmp.mode) && files::SameMount(tmp, home) &&
+      ::faccessat(AT_FDCWD, system.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
+    return New<FolderItem>(system.string());
+
+  // A folder of our own beside the item: on its mount by construction, and
+  // nobody else's to watch or to plant links in.
+  const std::string hidden = (fs::path(folder) / kHiddenTemporaryFolder).string();
+  files::Place place;
+  if (!files::Locate(hidden, false, place)) {
+    if (files::Step(FileStep::MakeFolder, hidden) != 0) return nullptr;
+    if (::mkdir(hidden.c_str(), 0700) != 0 && errno != EEXIST) return nullptr;
+    if (!files::Locate(hidden, false, place)) return nullptr;
+  }
+  struct stat st;
+  if (!S_ISDIR(place.mode) || !files::SameMount(place, home) || ::lstat(hidden.c_str(), &st) != 0 ||
+      st.st_uid != ::geteuid() || ::faccessat(AT_FDCWD, hidden.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return nullptr;
+  return New<FolderItem>(hidden);
+}
+
+Ref<FolderItem> FolderItem::Resolved() const {
+  std::string p = path_;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return New<FolderItem>(p);
+    std::string target(PATH_MAX + 1, '\0');
+    const ssize_t n = ::readlink(p.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) == target.size()) return New<FolderItem>(p);
+    target.resize(static_cast<size_t>(n));
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    // A relative target counts from the link's folder. The path is not
+    // normalised: ".." after a linked folder means that folder's parent.
+    p = target.front() == '/' ? target : (fs::path(FolderOf(p)) / target).string();
+  }
+  return nullptr;
+}
+
+std::string FolderItem::MacType() const {
+  std::string type, creator;
+  if (ReadAttribute(path_, kTypeAttribute, type)) return type;
+  if (ReadAttribute(path_, kCreatorAttribute, creator)) return {};
+  struct stat st;
+  if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  files::DeclaredCodes(Name(), type, creator);
+  return type;
+}
+
+std::string FolderItem::MacCreator() const {
+  std::string type, creator;
+  if (ReadAttribute(path_, kCreatorAttribute, creator)) return creator;
+  if (ReadAttribute(path_, kTypeAttribute, type)) return {};
+  struct stat st;
+  if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  files::DeclaredCodes(Name(), type, creator);
+  return creator;
+}
+
+void FolderItem::MacType(const std::string& code) {
+  if (const int32_t e = files::Step(FileStep::SetAttribute, path_)) {
+    Fail(e);
+    return;
+  }
+  Fail(::setxattr(path_.c_str(), kTypeAttribute, code.data(), code.size(), 0) == 0 ? 0 : errno);
+}
+
+void FolderItem::MacCreator(const std::string& code) {
+  if (const int32_t e = files::Step(FileStep::SetAttribute, path_)) {
+    Fail(e);
+    return;
+  }
+  Fail(::setxattr(path_.c_str(), kCreatorAttribute, code.data(), code.size(), 0) == 0 ? 0 : errno);
+}
+
+int16_t FolderItem::MacVRefNum() const {
+  files::Place place;
+  if (files::Locate(path_, false, place) || files::Locate(FolderOf(path_), true, place))
+    return files::VolumeNumber(place);
+  return 0;
+}
+
+int32_t FolderItem::MacDirID() const {
+  const std::string folder = FolderOf(path_);
+  files::Place place;
+  if (!files::Locate(folder, true, place) || !S_ISDIR(place.mode)) return 0;
+  return files::FolderNumber(place, folder);
 }
 
 Ref<Picture> FolderItem::OpenAsPicture() const {
@@ -70,5 +284,27 @@ Ref<FolderItem> ApplicationResourcesFolder() {
 }
 
 void SetResourcesFolder(const std::string& path) { ResourcesOverride() = path; }
+
+Ref<FolderItem> SpecialFolder::Preferences() {
+  fs::path path = PreferencesOverride();
+  if (path.empty()) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+      path = config;
+    } else {
+      const char* home = std::getenv("HOME");
+      if (home == nullptr || home[0] != '/') {
+        const struct passwd* pw = ::getpwuid(::geteuid());
+        home = pw != nullptr ? pw->pw_dir : nullptr;
+      }
+      if (home == nullptr || home[0] != '/') return nullptr;
+      path = fs::path(home) / ".config";
+    }
+  }
+  if (!MakeFolders(path, 0700)) return nullptr;
+  return New<FolderItem>(path.string());
+}
+
+void SetPreferencesFolder(const std::string& path) { PreferencesOverride() = path; }
 
 }  // namespace fw

@@ -40,6 +40,9 @@ class CanvasWidget : public QWidget {
  public:
   explicit CanvasWidget(Canvas* owner);
   Ref<Graphics> SurfaceGraphics();
+  // True while the Paint event draws: what it draws is shown by this very
+  // paint, so it asks for no further one.
+  bool painting = false;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -59,7 +62,6 @@ class CanvasWidget : public QWidget {
   std::shared_ptr<Surface> surfaceData_;
   Ref<Graphics> graphics_;
   bool pressTaken_ = false;
-  bool painting_ = false;
   bool pointerInside_ = false;
 };
 

@@ -184,7 +184,10 @@ void Window::Show() {
   Ref<Window> self = SelfRef(this);
   if (!impl_->placed) {
     impl_->placed = true;
+    impl_->ApplySize();
     impl_->top->adjustSize();
+    if (impl_->resizeable && !(impl_->minWidth == impl_->maxWidth && impl_->minHeight == impl_->maxHeight))
+      impl_->top->resize(impl_->width, impl_->height + (impl_->menuBarWidget ? impl_->menuBarWidget->sizeHint().height() : 0));
     QScreen* screen = QGuiApplication::primaryScreen();
     QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     Ref<Window> front = FrontWindow();

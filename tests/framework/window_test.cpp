@@ -373,3 +373,49 @@ TEST(Window, QuittingAsksEveryWindowAndOneMayRefuse) {
   EXPECT_FALSE(b->IsOpen());
   EXPECT_EQ(b->closes, (std::vector<bool>{true, true}));
 }
+
+namespace {
+class CountingCanvas : public Canvas {
+ public:
+  int paints = 0;
+  void Event_Paint(Ref<fw::Graphics> g) override {
+    ++paints;
+    g->FillRect(0, 0, 5, 5);
+  }
+};
+
+class CountingWindow : public Window {
+ public:
+  CountingWindow() : Window("CountingWindow.CountingWindow") {}
+  void Layout() override { SetProperties(*this, {{"Width", int32_t{90}}, {"Height", int32_t{60}}}); }
+  void CreateControls() override {
+    auto c = New<CountingCanvas>();
+    c->Constructor();
+    AddControl("Counter", c);
+    SetProperties(*c, {{"Left", int32_t{0}}, {"Top", int32_t{0}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
+  }
+};
+}  // namespace
+
+TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
+  auto w = New<CountingWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(100);
+  auto c = w->ControlAs<CountingCanvas>("Counter");
+  const int settled = c->paints;
+  fw::testing::ProcessEvents(100);
+  EXPECT_EQ(c->paints, settled);
+  c->Refresh(false);
+  w->UpdateNow();
+  EXPECT_EQ(c->paints, settled + 1);
+}
+
+TEST(Window, AResizableWindowTakesItsDesignSize) {
+  auto w = New<CountingWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(20);
+  Ref<Picture> shot = fw::testing::GrabWindow(w);
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(shot->Width(), 90);
+  EXPECT_EQ(shot->Height(), 60);
+}

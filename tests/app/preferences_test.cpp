@@ -1,0 +1,515 @@
+// The preferences store: the record and its part accessors, the file with
+// its header, type and creator, the name search past foreign files, and a
+// stored file that survives every failure of a save.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/ApplPreferences.h"
+#include "framework/Files.h"
+#include "framework/FolderItem.h"
+#include "tests/framework/FileFixtures.h"
+#include "tests/support/TestSupport.h"
+
+using namespace fw;
+using filefixtures::Attribute;
+using filefixtures::Names;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kPrefsName = "Pandrisk\xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A";  // "Pandriskの設定"
+
+// The store with its protected parts opened to the tests.
+class Prefs : public ApplPreferences {
+ public:
+  Prefs() : ApplPreferences(kPrefsName, "VEZA") {}
+  using ApplPreferences::MacFileMake;
+  using ApplPreferences::WinFileMake;
+};
+
+class PreferencesTest : public ::testing::Test {
+ protected:
+  PreferencesTest() {
+    // Declared at start-up, as the program does.
+    prefsType->Name("PrefsData");
+    prefsType->Extensions("");
+    prefsType->MacType("PREF");
+    prefsType->MacCreator("VEZA");
+  }
+
+  std::string File(const std::string& suffix = "") const { return folders.Prefs(kPrefsName + suffix); }
+
+  // A file of the application's own with these bytes.
+  void Stored(const std::string& bytes, const std::string& suffix = "") {
+    WriteFile(File(suffix), bytes);
+    auto item = New<FolderItem>(File(suffix));
+    item->MacCreator("VEZA");
+    item->MacType("PREF");
+  }
+
+  // A file that belongs to another program.
+  void Foreign(const std::string& suffix, const std::string& creator = "ttxt") {
+    WriteFile(File(suffix), "0099");
+    New<FolderItem>(File(suffix))->MacCreator(creator);
+    New<FolderItem>(File(suffix))->MacType("TEXT");
+  }
+
+  // The record a fresh store reads.
+  static std::string Read() {
+    Prefs p;
+    p.Restore();
+    return p.GetData();
+  }
+
+  // What the program does from start to quit with the record it read.
+  static void StartAndQuit(ApplPreferences& p) {
+    p.Restore();
+    p.DefaultData("1");
+    if (p.DefaultData("99")) p.SetPartData("10", 1);
+    p.Save();
+  }
+
+  filefixtures::Folders folders;
+  Ref<FileType> prefsType = New<FileType>();
+};
+
+TEST_F(PreferencesTest, FreshStartWritesTheFourBytes0010) {
+  Prefs p;
+  EXPECT_EQ(p.VersionInfo(), "2011-12-04,1");
+  p.Restore();
+  EXPECT_EQ(p.GetData(), "");
+  EXPECT_TRUE(p.DefaultData("1"));
+  EXPECT_EQ(p.GetData(), "1");
+  EXPECT_TRUE(p.DefaultData("99"));
+  EXPECT_EQ(p.GetData(), "19");
+  p.SetPartData("10", 1);
+  EXPECT_EQ(p.GetData(), "10");
+  EXPECT_TRUE(Names(folders.Prefs()).empty());  // nothing before Save
+  p.Save();
+
+  EXPECT_EQ(ReadFile(File()), "0010");
+  auto item = New<FolderItem>(File());
+  EXPECT_EQ(item->MacType(), "PREF");
+  EXPECT_EQ(item->MacCreator(), "VEZA");
+  if (filefixtures::FilesystemKeepsAttributes(folders.Prefs())) {
+    EXPECT_EQ(Attribute(File(), "user.mac.type"), "PREF");
+    EXPECT_EQ(Attribute(File(), "user.mac.creator"), "VEZA");
+  }
+  EXPECT_EQ(Names(folders.Prefs()), std::vector<std::string>{kPrefsName});
+  EXPECT_TRUE(Names(folders.Tmp()).empty());
+  EXPECT_EQ(Read(), "10");
+}
+
+TEST_F(PreferencesTest, AStoredRecordIsKeptAndAnUnchangedOneNotWritten) {
+  Stored("00A2");
+  Prefs p;
+  p.Restore();
+  EXPECT_EQ(p.GetData(), "A2");
+  EXPECT_FALSE(p.DefaultData("1"));
+  EXPECT_FALSE(p.DefaultData("99"));
+  EXPECT_EQ(p.GetPartData(1, 1), "A");
+  EXPECT_EQ(p.GetPartInteger(2, 1), 2);
+
+  std::vector<FileStep> writes;
+  SetFileStepHook([&](FileStep s, const std::string&) {
+    if (s != FileStep::Exists) writes.push_back(s);
+    return 0;
+  });
+  p.Save();
+  EXPECT_TRUE(writes.empty());
+
+  // Save mode above 0 writes every time.
+  p.SetSaveMode(1);
+  p.Save();
+  EXPECT_FALSE(writes.empty());
+  EXPECT_EQ(ReadFile(File()), "00A2");
+}
+
+TEST_F(PreferencesTest, HeadersAndShortFilesGiveTheRecordOrNothing) {
+  struct Case {
+    std::string file, record;
+  } cases[] = {
+      {"00A2", "A2"}, {"00", ""},      {"0", ""},         {"", ""},          {"01A2", ""},
+      {"00X", "X"},   {"0010xyz", "10xyz"}, {"000", "0"}, {"O0A2", ""},       {std::string("00\0\xFF", 4), std::string("\0\xFF", 2)},
+      {" 00A2", ""},
+  };
+  for (const Case& c : cases) {
+    Stored(c.file);
+    EXPECT_EQ(Read(), c.record) << '"' << c.file << '"';
+  }
+
+  // One byte X: "1" leaves it, "99" lengthens it, and the window's "10"
+  // then replaces it whole.
+  Stored("00X");
+  Prefs p;
+  p.Restore();
+  EXPECT_FALSE(p.DefaultData("1"));
+  EXPECT_EQ(p.GetData(), "X");
+  EXPECT_TRUE(p.DefaultData("99"));
+  EXPECT_EQ(p.GetData(), "X9");
+  p.SetPartData("10", 1);
+  EXPECT_EQ(p.GetData(), "10");
+}
+
+TEST_F(PreferencesTest, PartAccessors) {
+  Prefs p;
+  struct Case {
+    std::string before;
+    std::function<void(ApplPreferences&)> change;
+    std::string after;
+  } cases[] = {
+      {"1", [](auto& q) { q.SetPartData("10", 1); }, "1"},
+      {"19", [](auto& q) { q.SetPartData("10", 1); }, "10"},
+      {"10", [](auto& q) { q.SetPartData("x", 3); }, "10"},
+      {"10", [](auto& q) { q.SetPartData("", 3); }, "10"},
+      {"10", [](auto& q) { q.SetPartData("x", 0); }, "10"},
+      {"ABC", [](auto& q) { q.SetPartData("x", 2); }, "AxC"},
+      {"10", [](auto& q) { q.SetPartInteger(12, 2, 1); }, "12"},
+      {"ABCDE", [](auto& q) { q.SetPartInteger(5, 1, 3); }, "005DE"},
+      {"ABCDE", [](auto& q) { q.SetPartInteger(-5, 1, 2); }, "05CDE"},
+      {"AB", [](auto& q) { q.SetPartInteger(123, 1, 3); }, "AB"},
+      {"00", [](auto& q) { q.SetPartBoolean(true, 1); }, "10"},
+      {"11", [](auto& q) { q.SetPartBoolean(false, 2); }, "10"},
+      {"10", [](auto& q) { q.SetTailData("xyz", 3); }, "10xyz"},
+      {"10", [](auto& q) { q.SetTailData("x", 4); }, "10"},
+      {"10", [](auto& q) { q.SetTailData("", 1); }, ""},
+      {"10xyz", [](auto& q) { q.SetTailData("Q", 2); }, "1Q"},
+      {"10", [](auto& q) { q.SetTailData("x", 0); }, "10"},
+      {"ABCDEFG", [](auto& q) { q.SetPartColor(Color{0x102030}, 1); }, "102030G"},
+      {"ABCDE", [](auto& q) { q.SetPartColor(Color{0x102030}, 1); }, "ABCDE"},
+      {"xABCDEF", [](auto& q) { q.SetPartColor(Color{0x0AFF0B}, 2); }, "x0AFF0B"},
+  };
+  for (const Case& c : cases) {
+    p.SetData(c.before);
+    c.change(p);
+    EXPECT_EQ(p.GetData(), c.after) << "from " << c.before;
+  }
+
+  p.SetData("10");
+  EXPECT_TRUE(p.GetPartBoolean(5));
+  EXPECT_TRUE(p.GetPartBoolean(1));
+  EXPECT_FALSE(p.GetPartBoolean(2));
+  EXPECT_EQ(p.GetPartData(2, 5), "0");
+  EXPECT_EQ(p.GetPartData(3, 1), "");
+  EXPECT_EQ(p.GetTailData(2), "0");
+  EXPECT_EQ(p.GetTailData(3), "");
+
+  struct Number {
+    std::string record;
+    int32_t start, width, value;
+  } numbers[] = {
+      {"10", 2, 1, 0}, {"12", 2, 1, 2}, {"1x", 2, 1, 0}, {"1", 2, 1, 0}, {"&HF", 1, 3, 15}, {"-42", 1, 3, -42},
+      {"99999999999", 1, 11, 2147483647}, {"-99999999999", 1, 12, -2147483647 - 1}, {"2.9", 1, 3, 2},
+  };
+  for (const Number& n : numbers) {
+    p.SetData(n.record);
+    EXPECT_EQ(p.GetPartInteger(n.start, n.width), n.value) << n.record;
+  }
+
+  p.SetData("FF8000");
+  EXPECT_EQ(p.GetPartColor(1), Color{0xFF8000});
+  p.SetData("ff8000");
+  EXPECT_EQ(p.GetPartColor(1), Color{0xFF8000});
+  p.SetData("FF80");
+  EXPECT_EQ(p.GetPartColor(1), Color{0});
+  p.SetData("xxFF80zz");
+  EXPECT_EQ(p.GetPartColor(3), Color{0xFF8000});
+}
+
+TEST_F(PreferencesTest, ARecordDifferingOnlyInCaseIsWritten) {
+  Stored("00a2");
+  Prefs p;
+  p.Restore();
+  p.SetData("A2");
+  p.Save();
+  EXPECT_EQ(ReadFile(File()), "00A2");
+  // Save does not take the written record as read: the next Save writes again.
+  Stored("00a2");
+  p.Save();
+  EXPECT_EQ(ReadFile(File()), "00A2");
+}
+
+TEST_F(PreferencesTest, ForeignItemsArePassedOverWithNumberedNames) {
+  Foreign("");
+  Prefs p;
+  EXPECT_FALSE(p.MacFileMake(false));
+  EXPECT_EQ(p.MacFileMake(true)->NativePath(), File("_1"));
+  StartAndQuit(p);
+  EXPECT_EQ(ReadFile(File()), "0099");  // the other program's file is untouched
+  EXPECT_EQ(ReadFile(File("_1")), "0010");
+  EXPECT_EQ(Read(), "10");
+
+  // Another type with our creator is foreign too, and so is a folder.
+  fs::remove(File("_1"));
+  Foreign("_1", "VEZA");
+  fs::create_directory(File("_2"));
+  EXPECT_EQ(p.MacFileMake(true)->NativePath(), File("_3"));
+  Stored("0011", "_4");
+  EXPECT_EQ(p.MacFileMake(true)->NativePath(), File("_3"));
+  Stored("00A1", "_3");
+  EXPECT_EQ(p.MacFileMake(false)->NativePath(), File("_3"));
+  EXPECT_EQ(Read(), "A1");
+  EXPECT_FALSE(p.WinFileMake(true));
+}
+
+TEST_F(PreferencesTest, WithoutAttributesTheFileIsStillRecognised) {
+  // A filesystem that keeps no attributes, or a copy that dropped them: the
+  // declared file type recognises the file by its name, so the settings
+  // round-trip and no "_1" appears at every quit.
+  const std::string why = folders.Mount(folders.Prefs(), "ramfs", "mode=0700");
+  if (!why.empty()) {
+    SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::SetAttribute ? ENOTSUP : 0; });
+  } else {
+    ASSERT_FALSE(filefixtures::FilesystemKeepsAttributes(folders.Prefs()));
+  }
+  for (int run = 0; run < 3; ++run) {
+    Prefs p;
+    StartAndQuit(p);
+    p.SetPartInteger(run, 2, 1);
+    p.Save();
+    EXPECT_EQ(Read(), "1" + std::to_string(run));
+  }
+  std::vector<std::string> names = Names(folders.Prefs());
+  names.erase(std::remove(names.begin(), names.end(), ".TemporaryItems"), names.end());
+  EXPECT_EQ(names, std::vector<std::string>{kPrefsName});
+  if (!why.empty()) GTEST_SKIP() << "ran with attributes refused by the seam; no ramfs here: " << why;
+}
+
+// ---- A stored file survives every failure of a save.
+
+TEST_F(PreferencesTest, ASaveKilledAtAnyStepLeavesTheOldOrTheNewFile) {
+  for (bool firstSave : {false, true}) {
+    int step = 0;
+    bool sawOld = false, sawNew = false;
+    for (int killAt = 1;; ++killAt) {
+      fs::remove_all(folders.Tmp());
+      fs::create_directory(folders.Tmp());
+      fs::remove(File());
+      if (!firstSave) Stored("00A2");
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        SetFileStepHook([&](FileStep s, const std::string&) {
+          if (s != FileStep::Exists && ++step == killAt) raise(SIGKILL);
+          return 0;
+        });
+        Prefs p;
+        p.Restore();
+        p.SetData("10");
+        p.Save();
+        _exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+      ASSERT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+
+      const std::string old = firstSave ? "" : "A2";
+      const std::string record = Read();
+      EXPECT_TRUE(record == old || record == "10") << "killed before step " << killAt << ": " << record;
+      if (fs::exists(File())) {
+        const std::string bytes = ReadFile(File());
+        EXPECT_TRUE(bytes == "00" + old || bytes == "0010") << "killed before step " << killAt << ": " << bytes;
+      }
+      (record == old ? sawOld : sawNew) = true;
+      if (!killed) break;
+      ASSERT_LT(killAt, 100);
+    }
+    // The kills fell both before and after the commit.
+    EXPECT_TRUE(sawOld) << firstSave;
+    EXPECT_TRUE(sawNew) << firstSave;
+  }
+}
+
+TEST_F(PreferencesTest, AFailedWriteFlushOrCloseKeepsTheStoredFile) {
+  for (FileStep failing : {FileStep::Write, FileStep::Sync, FileStep::Close}) {
+    Stored("00A2");
+    SetFileStepHook([failing](FileStep s, const std::string& path) {
+      return s == failing && path.find("000001") != std::string::npos ? ENOSPC : 0;
+    });
+    Prefs p;
+    StartAndQuit(p);
+    p.SetData("10");
+    p.Save();
+    SetFileStepHook(nullptr);
+    EXPECT_EQ(ReadFile(File()), "00A2") << static_cast<int>(failing);
+    EXPECT_TRUE(Names(folders.Tmp()).empty()) << static_cast<int>(failing);
+  }
+}
+
+TEST_F(PreferencesTest, AFullDiskKeepsTheStoredFile) {
+  const std::string why = folders.Mount(folders.Prefs(), "tmpfs", "size=64k");
+  if (!why.empty()) GTEST_SKIP() << "no small filesystem to fill (the injected ENOSPC covers it): " << why;
+  Stored("00A2");
+  // Fill what is left.
+  const std::string filler = folders.Prefs("filler");
+  {
+    FILE* f = fopen(filler.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string block(4096, 'f');
+    while (fwrite(block.data(), 1, block.size(), f) == block.size() && fflush(f) == 0) {
+    }
+    ASSERT_EQ(errno, ENOSPC);
+    fclose(f);
+  }
+  Prefs p;
+  p.Restore();
+  ASSERT_EQ(p.GetData(), "A2");
+  p.SetData("10");
+  p.Save();
+  EXPECT_EQ(ReadFile(File()), "00A2");
+  EXPECT_EQ(Read(), "A2");
+  for (const std::string& name : Names(folders.Prefs(".TemporaryItems"))) ADD_FAILURE() << "left behind: " << name;
+
+  // Once there is room again, the same save goes through.
+  fs::remove(filler);
+  p.Save();
+  EXPECT_EQ(Read(), "10");
+}
+
+TEST_F(PreferencesTest, AReadOnlyPreferencesFolderKeepsTheDefaults) {
+  // A read-only mount holds even against root.
+  std::string why = folders.Mount(folders.Prefs(), "tmpfs", "size=64k");
+  if (why.empty()) {
+    Stored("00A2");
+    if (mount(nullptr, folders.Prefs().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) why = "remount ro";
+  }
+  if (why.empty()) {
+    Prefs p;
+    StartAndQuit(p);
+    EXPECT_EQ(p.GetData(), "A2");
+    p.SetData("10");
+    p.Save();
+    EXPECT_EQ(ReadFile(File()), "00A2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
+  // A filesystem that refuses every change, as a read-only one does.
+  {
+    SetPreferencesFolder(folders.dir.File("seam"));
+    fs::create_directory(folders.dir.File("seam"));
+    WriteFile(folders.dir.File("seam/" + kPrefsName), "00A2");
+    SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::Exists ? 0 : EROFS; });
+    Prefs p;
+    StartAndQuit(p);
+    EXPECT_EQ(p.GetData(), "A2");
+    p.SetData("10");
+    p.Save();
+    SetFileStepHook(nullptr);
+    EXPECT_EQ(ReadFile(folders.dir.File("seam/" + kPrefsName)), "00A2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
+  // A folder without write permission, where permissions hold.
+  const std::string plain = folders.dir.File("plain");
+  fs::create_directory(plain);
+  SetPreferencesFolder(plain);
+  setenv("TMPDIR", folders.dir.File("none").c_str(), 1);  // the shadow would go beside the file
+  chmod(plain.c_str(), 0555);
+  if (geteuid() != 0) {
+    Prefs p;
+    StartAndQuit(p);
+    EXPECT_EQ(p.GetData(), "10");
+    EXPECT_TRUE(Names(plain).empty());
+  }
+  // A preferences folder that cannot even be made.
+  WriteFile(folders.dir.File("afile"), "");
+  SetPreferencesFolder(folders.dir.File("afile/prefs"));
+  Prefs q;
+  StartAndQuit(q);
+  EXPECT_EQ(q.GetData(), "10");
+  if (!why.empty() && geteuid() == 0)
+    GTEST_SKIP() << "no read-only mount here (" << why << ") and root writes a folder without write permission";
+}
+
+// ---- Bad input never crashes and is never written back broken.
+
+TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) {
+  std::mt19937 random(20111204);
+  std::string noise(1 << 20, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  noise[0] = 'x';  // no header
+  std::string headed = noise;
+  headed[0] = headed[1] = '0';
+
+  struct Case {
+    std::string name;
+    std::function<void()> make;
+    std::string record;    // what Restore gives
+    std::string own;       // suffix of the file the save ends in
+    std::string original;  // bytes of the file at the name, "" when it is no file
+  } cases[] = {
+      {"empty", [&] { Stored(""); }, "", "", ""},
+      {"0", [&] { Stored("0"); }, "", "", ""},
+      {"00", [&] { Stored("00"); }, "", "", ""},
+      {"1 MB of random bytes", [&] { Stored(noise); }, "", "", ""},
+      {"1 MB after the header", [&] { Stored(headed); }, headed.substr(2), "", ""},
+      {"a folder in its place", [&] { fs::create_directory(File()); }, "", "_1", ""},
+      {"a pipe in its place", [&] { mkfifo(File().c_str(), 0600); }, "", "_1", ""},
+      {"a dangling link", [&] { fs::create_symlink("gone", File()); }, "", "", ""},
+      {"a foreign creator", [&] { Foreign(""); }, "", "_1", "0099"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folders.Prefs());
+    fs::create_directory(folders.Prefs());
+    c.make();
+    Prefs p;
+    p.Restore();
+    EXPECT_EQ(p.GetData(), c.record);
+    StartAndQuit(p);
+    // Wherever the settings went, they read back whole.
+    Prefs again;
+    again.Restore();
+    EXPECT_EQ(again.GetData(), c.record.size() >= 2 ? c.record : "10");
+    EXPECT_EQ(ReadFile(fs::path(File(c.own)).string()), "00" + again.GetData());
+    if (!c.original.empty()) {
+      EXPECT_EQ(ReadFile(File()), c.original);
+    }
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
+  // A dangling link stays a link; its target was made.
+  fs::remove_all(folders.Prefs());
+  fs::create_directory(folders.Prefs());
+  fs::create_symlink("gone", File());
+  Prefs dangling;
+  StartAndQuit(dangling);
+  EXPECT_TRUE(fs::is_symlink(File()));
+  EXPECT_EQ(ReadFile(folders.Prefs("gone")), "0010");
+
+  // A link that points to itself names no file: it is left alone and the
+  // defaults hold.
+  fs::remove_all(folders.Prefs());
+  fs::create_directory(folders.Prefs());
+  fs::create_symlink(kPrefsName, File());
+  Prefs p;
+  StartAndQuit(p);
+  EXPECT_EQ(p.GetData(), "10");
+  EXPECT_EQ(fs::read_symlink(File()), kPrefsName);
+  EXPECT_EQ(Names(folders.Prefs()), std::vector<std::string>{kPrefsName});
+  EXPECT_TRUE(Names(folders.Tmp()).empty());
+}
+
+TEST_F(PreferencesTest, AnUnreadableFileCountsAsEmptyAndIsLeftAsItWas) {
+  if (geteuid() == 0) GTEST_SKIP() << "running as root, which reads any file; a folder or a pipe in its place covers it";
+  Stored("00A2");
+  chmod(File().c_str(), 0);
+  Prefs p;
+  StartAndQuit(p);
+  EXPECT_EQ(p.GetData(), "10");
+  chmod(File().c_str(), 0600);
+  EXPECT_EQ(ReadFile(File()), "00A2");
+}
+
+}  // namespace
