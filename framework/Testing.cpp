@@ -158,6 +158,11 @@ WindowFrame FrameOf(const Ref<Window>& w) {
   return f;
 }
 
+bool ShowsOwnCursor(const Ref<RectControl>& c) {
+  if (!c || !c->Widget() || !c->Widget()->widget) return false;
+  return c->Widget()->widget->testAttribute(Qt::WA_SetCursor);
+}
+
 Ref<Picture> GrabWindow(const Ref<Window>& w) {
   WindowImpl* impl = w->Impl();
   if (!impl->content) return nullptr;

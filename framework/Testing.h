@@ -48,6 +48,10 @@ struct WindowFrame {
 };
 WindowFrame FrameOf(const Ref<Window>& w);
 
+// True when the platform shows a cursor of the control's own while the
+// pointer is over it; false for the default cursor.
+bool ShowsOwnCursor(const Ref<RectControl>& c);
+
 // What the window's content area shows now, freshly painted.
 Ref<Picture> GrabWindow(const Ref<Window>& w);
 // What the control shows now.

@@ -6,8 +6,10 @@
 
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/FolderItem.h"
 #include "framework/Testing.h"
 #include "framework/Window.h"
+#include "tests/support/TestSupport.h"
 
 using namespace fw;
 
@@ -418,4 +420,70 @@ TEST(Window, AResizableWindowTakesItsDesignSize) {
   ASSERT_TRUE(shot);
   EXPECT_EQ(shot->Width(), 90);
   EXPECT_EQ(shot->Height(), 60);
+}
+
+namespace {
+// Records moves, and the mouse-button state as the program sees it.
+class MoveCanvas : public Canvas {
+ public:
+  bool Event_MouseDown(int32_t, int32_t) override {
+    log.push_back(std::string("down, button ") + (System::MouseDown() ? "held" : "up"));
+    return true;
+  }
+  void Event_MouseMove(int32_t x, int32_t y) override {
+    log.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void Event_MouseDrag(int32_t, int32_t) override {
+    log.push_back(std::string("drag, button ") + (System::MouseDown() ? "held" : "up"));
+  }
+  void Event_MouseUp(int32_t, int32_t) override {
+    log.push_back(std::string("up, button ") + (System::MouseDown() ? "held" : "up"));
+  }
+  std::vector<std::string> log;
+};
+
+class MoveWindow : public Window {
+ public:
+  MoveWindow() : Window("MoveWindow.MoveWindow") {}
+  void Layout() override { SetProperties(*this, {{"Width", int32_t{100}}, {"Height", int32_t{60}}}); }
+  void CreateControls() override {
+    auto c = New<MoveCanvas>();
+    c->Constructor();
+    AddControl("Pad", c);
+    SetProperties(*c, {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
+  }
+  Ref<MoveCanvas> Pad() { return ControlAs<MoveCanvas>("Pad"); }
+};
+}  // namespace
+
+TEST(Canvas, MovesWithoutAButtonAndTheButtonStateDuringAPress) {
+  auto w = New<MoveWindow>();
+  w->Constructor();
+  fw::testing::MouseMove(w, 15, 20);
+  fw::testing::MouseMove(w, 70, 20);  // off the control: no move for it
+  fw::testing::MouseMove(w, 20, 25);
+  fw::testing::MousePress(w, 20, 25);
+  fw::testing::MouseMove(w, 22, 25);
+  fw::testing::MouseRelease(w, 22, 25);
+  EXPECT_FALSE(System::MouseDown());
+  EXPECT_EQ(w->Pad()->log, (std::vector<std::string>{"move 5,10", "move 10,15", "down, button held",
+                                                     "drag, button held", "up, button up"}));
+}
+
+TEST(Canvas, MouseCursorReachesThePlatformAndNilRestoresTheDefault) {
+  SetResourcesFolder(testsupport::SourceResourcesDir());
+  auto app = New<Application>();
+  RuntimeRegisterAppObject(app);
+  Ref<MouseCursor> cursor = app->ResourceFork() ? app->ResourceFork()->GetCursor(168) : nullptr;
+  ASSERT_TRUE(cursor) << "the resource file's cursor";
+  app->OpenOnce();
+  auto w = New<MoveWindow>();
+  w->Constructor();
+  Ref<RectControl> pad = w->Pad();
+  EXPECT_FALSE(fw::testing::ShowsOwnCursor(pad));
+  pad->MouseCursor(cursor);
+  EXPECT_EQ(pad->MouseCursor(), cursor);
+  EXPECT_TRUE(fw::testing::ShowsOwnCursor(pad));
+  pad->MouseCursor(nullptr);
+  EXPECT_FALSE(fw::testing::ShowsOwnCursor(pad));
 }
