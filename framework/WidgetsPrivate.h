@@ -73,9 +73,6 @@ class ContentWidget : public QWidget {
   Color backColor{0xFFFFFF};
   bool hasBackColor = false;
   Ref<Picture> backdrop;
-  // The window's design size, which the window's layout asks for.
-  QSize designSize{300, 300};
-  QSize sizeHint() const override { return designSize; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;

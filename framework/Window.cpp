@@ -110,21 +110,16 @@ void WindowImpl::ApplyFlags() {
 void WindowImpl::ApplySize() {
   if (!content || !layout) return;
   const bool fixed = !resizeable || (minWidth == maxWidth && minHeight == maxHeight);
-  content->designSize = QSize(width, height);
-  content->updateGeometry();
   if (fixed) {
     content->setFixedSize(width, height);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->activate();
   } else {
     content->setMinimumSize(std::max(0, minWidth), std::max(0, minHeight));
     content->setMaximumSize(std::max(minWidth, maxWidth), std::max(minHeight, maxHeight));
     layout->setSizeConstraint(QLayout::SetDefaultConstraint);
-    layout->activate();
-    // The content sits in the window's layout below the menu bar, so the
-    // top-level widget is what takes the size.
-    if (top) top->resize(top->sizeHint());
+    if (top) top->resize(width, height + (menuBarWidget ? menuBarWidget->sizeHint().height() : 0));
   }
+  layout->activate();
 }
 
 // ---------------------------------------------------------------- Window
