@@ -240,8 +240,13 @@ void CanvasWidget::mouseMoveEvent(QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   Ref<Canvas> keep = SelfRef(owner_);
   if (e->buttons() != Qt::NoButton) {
+    // While a press is held the platform holds back enter and leave until
+    // the release; the control is told at once when the pointer crosses its
+    // edge.
+    SetPointerInside(rect().contains(p));
     if (pressTaken_) CallProgram([&] { keep->Event_MouseDrag(p.x(), p.y()); });
   } else {
+    SetPointerInside(true);
     CallProgram([&] { keep->Event_MouseMove(p.x(), p.y()); });
   }
 }
@@ -257,14 +262,18 @@ void CanvasWidget::mouseReleaseEvent(QMouseEvent* e) {
   CallProgram([&] { keep->Event_MouseUp(p.x(), p.y()); });
 }
 
-void CanvasWidget::enterEvent(QEnterEvent* /*e*/) {
-  Ref<Canvas> keep = SelfRef(owner_);
-  CallProgram([&] { keep->Event_MouseEnter(); });
-}
+void CanvasWidget::enterEvent(QEnterEvent* /*e*/) { SetPointerInside(true); }
 
-void CanvasWidget::leaveEvent(QEvent* /*e*/) {
+void CanvasWidget::leaveEvent(QEvent* /*e*/) { SetPointerInside(false); }
+
+void CanvasWidget::SetPointerInside(bool inside) {
+  if (inside == pointerInside_) return;
+  pointerInside_ = inside;
   Ref<Canvas> keep = SelfRef(owner_);
-  CallProgram([&] { keep->Event_MouseExit(); });
+  if (inside)
+    CallProgram([&] { keep->Event_MouseEnter(); });
+  else
+    CallProgram([&] { keep->Event_MouseExit(); });
 }
 
 // ---------------------------------------------------------------- Timer

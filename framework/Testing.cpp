@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QTimer>
 #include <QEventLoop>
+#include <QLayout>
+#include <QMenuBar>
 #include <QTest>
 #include <QWindow>
 #include <algorithm>
@@ -117,6 +119,50 @@ void KeyPress(const Ref<Window>& w, const std::string& key, bool ctrl) {
   else if (!key.empty())
     QTest::keyClicks(target, QString::fromStdString(key), mods);
   ProcessEvents();
+}
+
+bool MenuTitleCenter(const Ref<Window>& w, int32_t i, int32_t* x, int32_t* y) {
+  WindowImpl* impl = w->Impl();
+  QMenuBar* bar = impl->menuBarWidget;
+  if (bar == nullptr || !impl->content || !bar->isVisible()) return false;
+  const QList<QAction*> titles = bar->actions();
+  if (i < 0 || i >= titles.size()) return false;
+  const QRect r = bar->actionGeometry(titles[i]);
+  if (r.isEmpty()) return false;
+  const QPoint p = impl->content->mapFrom(impl->top, bar->mapTo(impl->top, r.center()));
+  *x = p.x();
+  *y = p.y();
+  return true;
+}
+
+WindowFrame FrameOf(const Ref<Window>& w) {
+  WindowFrame f;
+  WindowImpl* impl = w->Impl();
+  if (!impl->top || !impl->content) return f;
+  QWidget* top = impl->top;
+  if (top->layout()) top->layout()->activate();
+  f.contentWidth = impl->content->width();
+  f.contentHeight = impl->content->height();
+  f.width = top->width();
+  f.height = top->height();
+  f.minWidth = top->minimumWidth();
+  f.minHeight = top->minimumHeight();
+  f.maxWidth = top->maximumWidth();
+  f.maxHeight = top->maximumHeight();
+  const Qt::WindowFlags flags = top->windowFlags();
+  f.closeButton = flags.testFlag(Qt::WindowCloseButtonHint);
+  f.minimizeButton = flags.testFlag(Qt::WindowMinimizeButtonHint);
+  f.maximizeButton = flags.testFlag(Qt::WindowMaximizeButtonHint);
+  f.dialog = (flags & Qt::WindowType_Mask) == Qt::Dialog;
+  if (impl->menuBarWidget && impl->menuBarWidget->isVisible())
+    f.menuTitles = static_cast<int32_t>(impl->menuBarWidget->actions().size());
+  f.title = top->windowTitle().toStdString();
+  return f;
+}
+
+bool ShowsOwnCursor(const Ref<RectControl>& c) {
+  if (!c || !c->Widget() || !c->Widget()->widget) return false;
+  return c->Widget()->widget->testAttribute(Qt::WA_SetCursor);
 }
 
 Ref<Picture> GrabWindow(const Ref<Window>& w) {

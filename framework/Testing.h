@@ -35,6 +35,27 @@ void Click(const Ref<Window>& w, int32_t x, int32_t y);
 // A key press; `key` is one character or a name such as "Escape".
 void KeyPress(const Ref<Window>& w, const std::string& key, bool ctrl = false);
 
+// The centre of the i-th title of the window's menu bar, in the window's
+// content coordinates (the menu bar lies above the content: y is negative);
+// false when the window shows no such title.
+bool MenuTitleCenter(const Ref<Window>& w, int32_t i, int32_t* x, int32_t* y);
+
+// What the platform was told about a window.
+struct WindowFrame {
+  int32_t contentWidth = 0, contentHeight = 0;  // the content area below the menu bar
+  int32_t width = 0, height = 0;                // the whole client area, menu bar included
+  int32_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;  // its limits
+  bool closeButton = false, minimizeButton = false, maximizeButton = false;
+  bool dialog = false;
+  int32_t menuTitles = 0;  // titles shown in its menu bar
+  std::string title;
+};
+WindowFrame FrameOf(const Ref<Window>& w);
+
+// True when the platform shows a cursor of the control's own while the
+// pointer is over it; false for the default cursor.
+bool ShowsOwnCursor(const Ref<RectControl>& c);
+
 // What the window's content area shows now, freshly painted.
 Ref<Picture> GrabWindow(const Ref<Window>& w);
 // What the control shows now.

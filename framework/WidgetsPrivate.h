@@ -55,11 +55,14 @@ class CanvasWidget : public QWidget {
 
  private:
   void EnsureSurface();
+  // Raises MouseEnter or MouseExit when the pointer's side of the edge changed.
+  void SetPointerInside(bool inside);
   Canvas* owner_;
   QImage surface_;
   std::shared_ptr<Surface> surfaceData_;
   Ref<Graphics> graphics_;
   bool pressTaken_ = false;
+  bool pointerInside_ = false;
 };
 
 // The content area of a window: the controls' parent, painting the

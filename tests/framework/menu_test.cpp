@@ -138,3 +138,15 @@ TEST_F(MenuFixture, QuitItemQuitsThroughTheWindowsAndTheApplicationClose) {
   EXPECT_EQ(g_log.back(), "app close");
   EXPECT_EQ(WindowCount(), 0);
 }
+
+TEST_F(MenuFixture, OpeningAMenuBringsTheMenusUpToDateFirst) {
+  Ref<MenuBar> bar = app->MenuBar();
+  bar->Lookup("Pick", 0)->Enabled(true);
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(fw::testing::MenuTitleCenter(window, 0, &x, &y));
+  EXPECT_LT(y, 0);  // the menu bar lies above the content
+  fw::testing::Click(window, x, y);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"app enable", "window enable"}));
+  EXPECT_FALSE(bar->Lookup("Pick", 0)->Enabled());
+  EXPECT_TRUE(bar->Lookup("Pick", 1)->Enabled());
+}

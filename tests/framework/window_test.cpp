@@ -6,8 +6,10 @@
 
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/FolderItem.h"
 #include "framework/Testing.h"
 #include "framework/Window.h"
+#include "tests/support/TestSupport.h"
 
 using namespace fw;
 
@@ -131,7 +133,121 @@ TEST(Canvas, PressTakenGetsDragAndUpInControlCoordinates) {
   fw::testing::MousePress(w, 25, 15);
   fw::testing::MouseMove(w, 70, 50);  // outside the control, still its drag
   fw::testing::MouseRelease(w, 70, 50);
-  EXPECT_EQ(g_log, (std::vector<std::string>{"enter", "down 5,5", "drag 50,40", "up 50,40", "exit"}));
+  EXPECT_EQ(g_log, (std::vector<std::string>{"enter", "down 5,5", "exit", "drag 50,40", "up 50,40"}));
+}
+
+TEST(Canvas, CrossingTheEdgeDuringAPressIsReportedAtOnce) {
+  auto w = MakeWindow();
+  fw::testing::MouseMove(w, 25, 15);
+  fw::testing::MousePress(w, 25, 15);
+  g_log.clear();
+  fw::testing::MouseMove(w, 70, 50);
+  fw::testing::MouseMove(w, 30, 20);
+  fw::testing::MouseMove(w, 70, 50);
+  fw::testing::MouseRelease(w, 70, 50);  // no second exit after the release
+  fw::testing::MouseMove(w, 25, 15);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"exit", "drag 50,40", "enter", "drag 10,10", "exit", "drag 50,40",
+                                             "up 50,40", "enter"}));
+}
+
+namespace {
+int g_paints = 0;
+
+// Draws on its own surface while it is painted, as picture buttons do.
+class SelfDrawingCanvas : public Canvas {
+ public:
+  void Event_Paint(Ref<fw::Graphics>) override {
+    ++g_paints;
+    Graphics()->ForeColor(RGB(0, 128, 0));
+    Graphics()->FillRect(0, 0, 8, 8);
+  }
+};
+
+// A resizable window that keeps the default design size.
+class PlainWindow : public Window {
+ public:
+  PlainWindow() : Window("PlainWindow.PlainWindow") {}
+  void CreateControls() override {
+    auto c = New<SelfDrawingCanvas>();
+    c->Constructor();
+    AddControl("Self", c);
+    SetProperties(*c, {{"Left", int32_t{250}}, {"Top", int32_t{250}}, {"Width", int32_t{20}}, {"Height", int32_t{20}}});
+  }
+};
+}  // namespace
+
+TEST(Window, ResizableWindowTakesItsDesignSize) {
+  auto w = New<PlainWindow>();
+  w->Constructor();
+  Ref<Picture> shot = fw::testing::GrabWindow(w);
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(shot->Width(), 300);
+  EXPECT_EQ(shot->Height(), 300);
+  EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));  // the control near the far corner shows
+}
+
+namespace {
+// A window made only of its design properties.
+class DesignWindow : public Window {
+ public:
+  explicit DesignWindow(PropertyList design) : Window("DesignWindow.DesignWindow"), design_(std::move(design)) {}
+  void Layout() override { SetProperties(*this, design_); }
+
+ private:
+  PropertyList design_;
+};
+}  // namespace
+
+TEST(Window, DesignPropertiesReachThePlatformWindow) {
+  struct Case {
+    const char* name;
+    PropertyList design;
+    bool fixed, maximize, minimize, close, dialog;
+  };
+  const Case cases[] = {
+      {"fixed by its limits, resizable flag left on",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"MinWidth", int32_t{150}}, {"MinHeight", int32_t{90}},
+        {"MaxWidth", int32_t{150}}, {"MaxHeight", int32_t{90}}, {"MaximizeButton", false}},
+       true, false, true, true, false},
+      {"not resizable: no maximise button even when asked",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"Resizeable", false}, {"MaximizeButton", true}},
+       true, false, true, true, false},
+      {"resizable document window",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"MinWidth", int32_t{100}}, {"MaxWidth", int32_t{400}}},
+       false, true, true, true, false},
+      {"modal dialog frame without buttons",
+       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"Frame", int32_t{2}}, {"Resizeable", false},
+        {"CloseButton", false}, {"MinimizeButton", false}, {"MaximizeButton", false}},
+       true, false, false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto w = New<DesignWindow>(c.design);
+    w->Constructor();
+    fw::testing::ProcessEvents();
+    const fw::testing::WindowFrame f = fw::testing::FrameOf(w);
+    EXPECT_EQ(f.contentWidth, 150);
+    EXPECT_EQ(f.contentHeight, 90);
+    EXPECT_EQ(f.minWidth == f.maxWidth && f.minHeight == f.maxHeight, c.fixed);
+    if (c.fixed) {
+      EXPECT_EQ(f.maxWidth, f.width);
+    }
+    EXPECT_EQ(f.maximizeButton, c.maximize);
+    EXPECT_EQ(f.minimizeButton, c.minimize);
+    EXPECT_EQ(f.closeButton, c.close);
+    EXPECT_EQ(f.dialog, c.dialog);
+    w->Close();
+  }
+}
+
+TEST(Canvas, DrawingOnItsOwnSurfaceDuringPaintAsksForNoFurtherPaint) {
+  auto w = New<PlainWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(100);
+  const int settled = g_paints;
+  fw::testing::ProcessEvents(200);
+  EXPECT_GE(settled, 1);
+  EXPECT_EQ(g_paints, settled);
 }
 
 TEST(Canvas, PressNotTakenGoesToTheWindow) {
@@ -160,6 +276,107 @@ TEST(Runtime, ExceptionInAHandlerIsReportedAndFailsTheRun) {
 }
 
 namespace {
+// A window that records what reaches it.
+class KeyWindow : public Window {
+ public:
+  explicit KeyWindow(std::string className = "KeyWindow.KeyWindow") : Window(std::move(className)) {}
+  void Layout() override { SetProperties(*this, {{"Width", int32_t{60}}, {"Height", int32_t{40}}}); }
+  void CreateControls() override {
+    auto c = New<SelfDrawingCanvas>();
+    c->Constructor();
+    AddControl("Self", c);
+    SetProperties(*c, {{"Width", int32_t{20}}, {"Height", int32_t{20}}});
+  }
+  bool Event_KeyDown(const std::string& key) override {
+    keys.push_back(key);
+    return true;
+  }
+  bool Event_CancelClose(bool quitting) override {
+    closes.push_back(quitting);
+    return refuse;
+  }
+  std::vector<std::string> keys;
+  std::vector<bool> closes;
+  bool refuse = false;
+};
+}  // namespace
+
+TEST(Window, KeysReachTheWindowAsText) {
+  auto w = New<KeyWindow>();
+  w->Constructor();
+  fw::testing::KeyPress(w, "a");
+  fw::testing::KeyPress(w, "Return");
+  fw::testing::KeyPress(w, "Left");
+  EXPECT_EQ(w->keys, (std::vector<std::string>{"a", "\r", "\x1c"}));
+}
+
+TEST(Window, UpdateNowPaintsPendingRepaintsAtOnce) {
+  auto w = New<KeyWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(50);
+  const int before = g_paints;
+  w->ControlAs<Canvas>("Self")->Refresh(false);
+  EXPECT_EQ(g_paints, before);  // asked for, not yet done
+  w->UpdateNow();
+  EXPECT_EQ(g_paints, before + 1);
+  w->UpdateNow();  // nothing pending any more
+  EXPECT_EQ(g_paints, before + 1);
+}
+
+TEST(Window, WindowListRunsFrontToBack) {
+  auto first = New<KeyWindow>("First.First");
+  first->Constructor();
+  auto second = New<KeyWindow>("Second.Second");
+  second->Constructor();
+  ASSERT_EQ(WindowCount(), 2);
+  EXPECT_EQ(WindowAt(0), second);
+  EXPECT_EQ(WindowAt(1), first);
+  EXPECT_FALSE(WindowAt(2));
+  EXPECT_FALSE(WindowAt(-1));
+  first->Show();  // brought to the front
+  EXPECT_EQ(FrontWindow(), first);
+  second->Close();
+  EXPECT_EQ(WindowCount(), 1);
+  EXPECT_EQ(WindowAt(0), first);
+}
+
+TEST(Window, ShowModalReturnsOnceClosedWhileTimersKeepRunning) {
+  auto modal = New<KeyWindow>("Modal.Modal");
+  modal->Constructor();
+  int ticks = 0;
+  auto clock = New<Timer>();
+  clock->Action.Attach([&] {
+    if (++ticks == 5) modal->Close();
+  });
+  clock->Period(10);
+  clock->Mode(2);
+  modal->ShowModal();
+  EXPECT_EQ(ticks, 5);
+  EXPECT_FALSE(modal->IsOpen());
+  clock->Mode(0);
+}
+
+TEST(Window, QuittingAsksEveryWindowAndOneMayRefuse) {
+  auto app = New<Application>();
+  RuntimeRegisterAppObject(app);
+  app->OpenOnce();
+  auto a = New<KeyWindow>("A.A");
+  a->Constructor();
+  auto b = New<KeyWindow>("B.B");
+  b->Constructor();
+  a->refuse = true;
+  app->Quit();
+  EXPECT_TRUE(a->IsOpen());
+  EXPECT_TRUE(b->IsOpen());
+  EXPECT_EQ(a->closes, (std::vector<bool>{true}));
+  a->refuse = false;
+  app->Quit();
+  EXPECT_FALSE(a->IsOpen());
+  EXPECT_FALSE(b->IsOpen());
+  EXPECT_EQ(b->closes, (std::vector<bool>{true, true}));
+}
+
+namespace {
 class CountingCanvas : public Canvas {
  public:
   int paints = 0;
@@ -169,9 +386,9 @@ class CountingCanvas : public Canvas {
   }
 };
 
-class PlainWindow : public Window {
+class CountingWindow : public Window {
  public:
-  PlainWindow() : Window("PlainWindow.PlainWindow") {}
+  CountingWindow() : Window("CountingWindow.CountingWindow") {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{90}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
     auto c = New<CountingCanvas>();
@@ -183,7 +400,7 @@ class PlainWindow : public Window {
 }  // namespace
 
 TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
-  auto w = New<PlainWindow>();
+  auto w = New<CountingWindow>();
   w->Constructor();
   fw::testing::ProcessEvents(100);
   auto c = w->ControlAs<CountingCanvas>("Counter");
@@ -196,11 +413,77 @@ TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
 }
 
 TEST(Window, AResizableWindowTakesItsDesignSize) {
-  auto w = New<PlainWindow>();
+  auto w = New<CountingWindow>();
   w->Constructor();
   fw::testing::ProcessEvents(20);
   Ref<Picture> shot = fw::testing::GrabWindow(w);
   ASSERT_TRUE(shot);
   EXPECT_EQ(shot->Width(), 90);
   EXPECT_EQ(shot->Height(), 60);
+}
+
+namespace {
+// Records moves, and the mouse-button state as the program sees it.
+class MoveCanvas : public Canvas {
+ public:
+  bool Event_MouseDown(int32_t, int32_t) override {
+    log.push_back(std::string("down, button ") + (System::MouseDown() ? "held" : "up"));
+    return true;
+  }
+  void Event_MouseMove(int32_t x, int32_t y) override {
+    log.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void Event_MouseDrag(int32_t, int32_t) override {
+    log.push_back(std::string("drag, button ") + (System::MouseDown() ? "held" : "up"));
+  }
+  void Event_MouseUp(int32_t, int32_t) override {
+    log.push_back(std::string("up, button ") + (System::MouseDown() ? "held" : "up"));
+  }
+  std::vector<std::string> log;
+};
+
+class MoveWindow : public Window {
+ public:
+  MoveWindow() : Window("MoveWindow.MoveWindow") {}
+  void Layout() override { SetProperties(*this, {{"Width", int32_t{100}}, {"Height", int32_t{60}}}); }
+  void CreateControls() override {
+    auto c = New<MoveCanvas>();
+    c->Constructor();
+    AddControl("Pad", c);
+    SetProperties(*c, {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
+  }
+  Ref<MoveCanvas> Pad() { return ControlAs<MoveCanvas>("Pad"); }
+};
+}  // namespace
+
+TEST(Canvas, MovesWithoutAButtonAndTheButtonStateDuringAPress) {
+  auto w = New<MoveWindow>();
+  w->Constructor();
+  fw::testing::MouseMove(w, 15, 20);
+  fw::testing::MouseMove(w, 70, 20);  // off the control: no move for it
+  fw::testing::MouseMove(w, 20, 25);
+  fw::testing::MousePress(w, 20, 25);
+  fw::testing::MouseMove(w, 22, 25);
+  fw::testing::MouseRelease(w, 22, 25);
+  EXPECT_FALSE(System::MouseDown());
+  EXPECT_EQ(w->Pad()->log, (std::vector<std::string>{"move 5,10", "move 10,15", "down, button held",
+                                                     "drag, button held", "up, button up"}));
+}
+
+TEST(Canvas, MouseCursorReachesThePlatformAndNilRestoresTheDefault) {
+  SetResourcesFolder(testsupport::SourceResourcesDir());
+  auto app = New<Application>();
+  RuntimeRegisterAppObject(app);
+  Ref<MouseCursor> cursor = app->ResourceFork() ? app->ResourceFork()->GetCursor(168) : nullptr;
+  ASSERT_TRUE(cursor) << "the resource file's cursor";
+  app->OpenOnce();
+  auto w = New<MoveWindow>();
+  w->Constructor();
+  Ref<RectControl> pad = w->Pad();
+  EXPECT_FALSE(fw::testing::ShowsOwnCursor(pad));
+  pad->MouseCursor(cursor);
+  EXPECT_EQ(pad->MouseCursor(), cursor);
+  EXPECT_TRUE(fw::testing::ShowsOwnCursor(pad));
+  pad->MouseCursor(nullptr);
+  EXPECT_FALSE(fw::testing::ShowsOwnCursor(pad));
 }

@@ -1,0 +1,218 @@
+#include "window/MainWindow.h"
+
+#include <string>
+
+#include "app/Menu.h"
+#include "engine/GameField.h"
+#include "engine/Media.h"
+
+using namespace fw;
+
+namespace {
+
+constexpr const char* kClassName = "MainWindow.MainWindow";
+
+// The design values that the seven visual controls share, with their own
+// rectangle, tab order, array index and name, in the order they are applied.
+PropertyList ControlDesign(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex, int32_t index,
+                           const std::string& name) {
+  return {
+      {"InitialParent", std::string()},
+      {"EraseBackground", true},
+      {"DoubleBuffer", false},
+      {"AcceptTabs", false},
+      {"AcceptFocus", false},
+      {"UseFocusRing", false},
+      {"Enabled", true},
+      {"AutoDeactivate", true},
+      {"HelpTag", std::string()},
+      {"Visible", true},
+      {"TabStop", false},
+      {"TabIndex", tabIndex},
+      {"TabPanelIndex", int32_t{0}},
+      {"LockBottom", false},
+      {"LockRight", false},
+      {"LockTop", false},
+      {"LockLeft", false},
+      {"Height", height},
+      {"Width", width},
+      {"Top", top},
+      {"Left", left},
+      {"Index", index},
+      {"Name", name},
+  };
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- nested classes
+
+void MainWindow::KickButtonControl::Constructor(int32_t index) {
+  fw::Control::Index(index);
+  RectControl::Constructor();
+}
+
+void MainWindow::GameHeltzControl::SetWindow(const Ref<fw::Window>& w) { ownerWindow = w; }
+Ref<fw::Window> MainWindow::GameHeltzControl::Window() { return ownerWindow; }
+int32_t MainWindow::GameHeltzControl::Index_() { return Index; }
+void MainWindow::GameHeltzControl::SetIndex(int32_t i) { Index = i; }
+
+// ---------------------------------------------------------------- construction
+
+MainWindow::MainWindow() : fw::Window(kClassName) {}
+
+Ref<MainWindow> MainWindow::Instance() {
+  Ref<MainWindow> w = RefCast<MainWindow>(fw::Window::GetImplicitWindow(kClassName));
+  if (!w) {
+    w = fw::New<MainWindow>();
+    w->Constructor();
+  }
+  return w;
+}
+
+void MainWindow::Layout() {
+  Backdrop(BackPict());
+  MenuBar(Menu::Instance());
+  SetProperties(*this, {
+                           {"Placement", int32_t{2}},
+                           {"Width", int32_t{236}},
+                           {"Height", int32_t{216}},
+                           {"MinWidth", int32_t{236}},
+                           {"MinHeight", int32_t{216}},
+                           {"MaxWidth", int32_t{236}},
+                           {"MaxHeight", int32_t{216}},
+                           {"Frame", int32_t{0}},
+                           {"Composite", false},
+                           {"HasBackColor", false},
+                           {"BackColor", RGB(255, 255, 255)},
+                           {"Title", std::string("Pandrisk")},
+                           {"Visible", true},
+                           {"FullScreen", false},
+                           {"MenuBarVisible", true},
+                           {"CloseButton", true},
+                           {"Resizeable", false},
+                           {"LiveResize", true},
+                           {"MaximizeButton", false},
+                           {"MinimizeButton", true},
+                           {"MacProcID", int32_t{0}},
+                       });
+}
+
+void MainWindow::CreateControls() { CreateControls0(); }
+
+void MainWindow::CreateControls0() {
+  // Each control is complete (picture, design, handlers) before the next.
+  {
+    auto c = New<GameField>();
+    c->Constructor();
+    AddControl("TheGameField", c);
+    Ref<GameField> field = TheGameField();
+    SetProperties(*field, ControlDesign(0, 0, 200, 198, 0, kNoControlIndex, "TheGameField"));
+    AttachMethod(field->OperationLock, *this, &MainWindow::TheGameField_OperationLock, *field);
+    AttachMethod(field->BlockMoved, *this, &MainWindow::TheGameField_BlockMoved, *field);
+    AttachMethod(field->Created, *this, &MainWindow::TheGameField_Created, *field);
+  }
+  for (int32_t i = 0; i < 3; ++i) {
+    auto c = New<KickButtonControl>();
+    c->Constructor(i);
+    AddControl("KickButton", c);
+    Ref<PictureButton> button = KickButton(i);
+    button->Backdrop(ButtonPictN());
+    SetProperties(*button, ControlDesign(200, 4 + 64 * i, 32, 64, 1 + i, i, "KickButton"));
+    AttachMethod(button->SetUp, *this, &MainWindow::KickButton_SetUp, *button);
+    AttachMethod(button->Action, *this, &MainWindow::KickButton_Action, *button);
+  }
+  {
+    auto c = New<GameHeltzControl>();
+    c->Constructor();
+    AddControl("GameHeltz", c);
+    Ref<PeriodicTimer> clock = GameHeltz();
+    SetProperties(*clock, {{"Period", int32_t{20}}, {"Mode", int32_t{0}}});
+    AttachMethod(clock->PeriodicAction, *this, &MainWindow::GameHeltz_PeriodicAction, *clock);
+  }
+  {
+    auto c = New<PictureButton>();
+    c->Constructor();
+    AddControl("StartButton", c);
+    Ref<PictureButton> button = StartButton();
+    button->Backdrop(StartBtnPictN());
+    SetProperties(*button, ControlDesign(10, 199, 40, 15, 5, kNoControlIndex, "StartButton"));
+    AttachMethod(button->Action, *this, &MainWindow::StartButton_Action, *button);
+    AttachMethod(button->SetUp, *this, &MainWindow::StartButton_SetUp, *button);
+  }
+  {
+    auto c = New<PictureButton>();
+    c->Constructor();
+    AddControl("ResetButton", c);
+    Ref<PictureButton> button = ResetButton();
+    button->Backdrop(ResetBtnPictN());
+    SetProperties(*button, ControlDesign(60, 199, 40, 15, 6, kNoControlIndex, "ResetButton"));
+    AttachMethod(button->Action, *this, &MainWindow::ResetButton_Action, *button);
+    AttachMethod(button->SetUp, *this, &MainWindow::ResetButton_SetUp, *button);
+  }
+  {
+    auto c = New<Canvas>();
+    c->Constructor();
+    AddControl("CompleteDisplay", c);
+    Ref<Canvas> marker = CompleteDisplay();
+    marker->Backdrop(CompletePict());
+    SetProperties(*marker, ControlDesign(201, 199, 30, 15, 7, kNoControlIndex, "CompleteDisplay"));
+  }
+}
+
+// ---------------------------------------------------------------- control accessors
+
+Ref<GameField> MainWindow::TheGameField() { return ControlAs<GameField>("TheGameField"); }
+Ref<PictureButton> MainWindow::KickButton(int32_t index) { return ControlAs<PictureButton>("KickButton", index); }
+Ref<PeriodicTimer> MainWindow::GameHeltz() { return ControlAs<PeriodicTimer>("GameHeltz"); }
+Ref<PictureButton> MainWindow::StartButton() { return ControlAs<PictureButton>("StartButton"); }
+Ref<PictureButton> MainWindow::ResetButton() { return ControlAs<PictureButton>("ResetButton"); }
+Ref<Canvas> MainWindow::CompleteDisplay() { return ControlAs<Canvas>("CompleteDisplay"); }
+
+// ---------------------------------------------------------------- control event handlers
+
+void MainWindow::TheGameField_OperationLock(Ref<GameField> /*sender*/, bool /*lock*/) {}
+void MainWindow::TheGameField_BlockMoved(Ref<GameField> /*sender*/, bool /*complete*/) {}
+void MainWindow::TheGameField_Created(Ref<GameField> /*sender*/) {}
+void MainWindow::KickButton_SetUp(Ref<PictureButton> /*sender*/) {}
+void MainWindow::KickButton_Action(Ref<PictureButton> /*sender*/) {}
+void MainWindow::GameHeltz_PeriodicAction(Ref<PeriodicTimer> /*sender*/, int32_t /*loadRate*/) {}
+void MainWindow::StartButton_Action(Ref<PictureButton> /*sender*/) {}
+void MainWindow::StartButton_SetUp(Ref<PictureButton> /*sender*/) {}
+void MainWindow::ResetButton_Action(Ref<PictureButton> /*sender*/) {}
+void MainWindow::ResetButton_SetUp(Ref<PictureButton> /*sender*/) {}
+
+// ---------------------------------------------------------------- menu item accessors
+
+Ref<MenuItem> MainWindow::UntitledMenu0() { return MenuBar()->Lookup("UntitledMenu0"); }
+Ref<MenuItem> MainWindow::HelpApp() { return MenuBar()->Lookup("HelpApp"); }
+Ref<AppleMenuItem> MainWindow::AppleAbout() { return RefCast<AppleMenuItem>(MenuBar()->Lookup("AppleAbout")); }
+Ref<MenuItem> MainWindow::UntitledMenu1() { return MenuBar()->Lookup("UntitledMenu1"); }
+Ref<MenuItem> MainWindow::GameMenuSound() { return MenuBar()->Lookup("GameMenuSound"); }
+Ref<MenuItem> MainWindow::GameMenuSoundVol(int32_t index) { return MenuBar()->Lookup("GameMenuSoundVol", index); }
+Ref<MenuItem> MainWindow::UntitledMenu2() { return MenuBar()->Lookup("UntitledMenu2"); }
+Ref<MenuItem> MainWindow::GameMenuBlock(int32_t index) { return MenuBar()->Lookup("GameMenuBlock", index); }
+Ref<MenuItem> MainWindow::UntitledMenu3() { return MenuBar()->Lookup("UntitledMenu3"); }
+Ref<MenuItem> MainWindow::GameMenuReset() { return MenuBar()->Lookup("GameMenuReset"); }
+Ref<MenuItem> MainWindow::GameMenuStart() { return MenuBar()->Lookup("GameMenuStart"); }
+Ref<MenuItem> MainWindow::UntitledMenu4() { return MenuBar()->Lookup("UntitledMenu4"); }
+Ref<MenuItem> MainWindow::EditClear() { return MenuBar()->Lookup("EditClear"); }
+Ref<MenuItem> MainWindow::EditPaste() { return MenuBar()->Lookup("EditPaste"); }
+Ref<MenuItem> MainWindow::EditCopy() { return MenuBar()->Lookup("EditCopy"); }
+Ref<MenuItem> MainWindow::EditCut() { return MenuBar()->Lookup("EditCut"); }
+Ref<MenuItem> MainWindow::UntitledMenu5() { return MenuBar()->Lookup("UntitledMenu5"); }
+Ref<MenuItem> MainWindow::EditUndo() { return MenuBar()->Lookup("EditUndo"); }
+Ref<MenuItem> MainWindow::UntitledMenu6() { return MenuBar()->Lookup("UntitledMenu6"); }
+Ref<QuitMenuItem> MainWindow::FileQuit() { return RefCast<QuitMenuItem>(MenuBar()->Lookup("FileQuit")); }
+Ref<MenuItem> MainWindow::UntitledMenu7() { return MenuBar()->Lookup("UntitledMenu7"); }
+Ref<MenuItem> MainWindow::FileClose() { return MenuBar()->Lookup("FileClose"); }
+
+// ---------------------------------------------------------------- menu handlers and window events
+
+void MainWindow::AddMenuHandlers(Ref<fw::Window> /*w*/) {}
+void MainWindow::Event_EnableMenuItems() {}
+bool MainWindow::Event_CancelClose(bool /*appQuitting*/) { return false; }
+void MainWindow::Event_Open() {}
+bool MainWindow::GameMenuStart_Action() { return false; }
+bool MainWindow::GameMenuReset_Action() { return false; }
+bool MainWindow::GameMenuBlock_Action(int32_t /*index*/) { return false; }
