@@ -115,7 +115,7 @@ void MakeDefaultView() { MainWindow::Instance(); }
 void Finalize() {
   ReleaseMediaCaches();
   fw::RuntimeReleaseStatics();
-  Menu::Release();
+  Menu::ReleaseInstance();
   FileTypes::pPrefsData = nullptr;
 }
 

@@ -23,6 +23,7 @@
 #include "framework/Menu.h"
 #include "framework/Sound.h"
 #include "framework/Testing.h"
+#include "framework/Time.h"
 #include "framework/Window.h"
 #include "tests/support/TestSupport.h"
 #include "window/MainWindow.h"
@@ -55,7 +56,11 @@ class Game : public ::testing::Test {
     sounds = std::make_shared<fw::RecordingSoundOutput>();
     fw::SetSoundOutput(sounds);
   }
-  void TearDown() override { fw::SetSoundOutput(nullptr); }
+  // The release routine of a real run.
+  void TearDown() override {
+    Finalize();
+    fw::SetSoundOutput(nullptr);
+  }
 
   // Start-up as the main routine does it, up to the event loop; the clock is
   // then stopped so that the test raises each tick itself.
@@ -263,10 +268,13 @@ TEST_F(Game, StoredSettingsAreRestored) {
 
 TEST_F(Game, ClosingTheGameWindowClosesHelpQuitsAndSaves) {
   Start();
+  fw::testing::KeyPress(w, "2", true);
   EXPECT_TRUE(fw::DispatchMenuCommand(Menu::Instance()->Lookup("HelpApp")));
   EXPECT_TRUE(fw::DispatchMenuCommand(Menu::Instance()->Lookup("HelpApp")));
   EXPECT_EQ(fw::WindowCount(), 2);  // one Help window for two requests
-  fw::testing::KeyPress(w, "2", true);
+  // With the Help window in front, the game's items are not enabled.
+  fw::testing::KeyPress(w, "3", true);
+  EXPECT_EQ(w->TheGameField()->RefBlockPictIndex(), 2);
   EXPECT_TRUE(w->Close());
   EXPECT_EQ(fw::WindowCount(), 0);
   EXPECT_EQ(testsupport::ReadFile(prefs.File("Pandriskの設定")), "0012");

@@ -63,7 +63,7 @@ Process::Process(const std::vector<std::string>& argv, const std::map<std::strin
   std::map<std::string, std::string> all;
   for (char** e = environ; *e != nullptr; ++e) {
     const char* eq = std::strchr(*e, '=');
-    if (eq) all[std::string(*e, eq)] = eq + 1;
+    if (eq) all[std::string(static_cast<const char*>(*e), eq)] = eq + 1;
   }
   for (const auto& [k, v] : env) {
     if (v.empty())
@@ -236,7 +236,7 @@ void Display::Geometry(const std::string& window, int* x, int* y, int* w, int* h
 }
 
 Image Display::Grab(const std::string& window) {
-  return ParsePpm(Run("DISPLAY=" + name_ + " import -window " + window + " ppm:- 2>/dev/null"));
+  return ParsePpm(Run("DISPLAY=" + name_ + " import -window " + window + " -depth 8 ppm:- 2>/dev/null"));
 }
 
 void Display::Move(const std::string& window, int x, int y) {

@@ -1,5 +1,7 @@
 #include "tests/e2e/Screen.h"
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -79,7 +81,7 @@ void GameScreen::OpenMenu(int n) {
 void GameScreen::SaveScreen(const std::string& pngPath) {
   int x = 0, y = 0;
   display_->Geometry(window_, &x, &y, nullptr, nullptr);
-  Run("DISPLAY=" + display_->Name() + " import -window root -crop 420x420+" + std::to_string(std::max(0, x - 20)) + "+" +
+  Run("DISPLAY=" + display_->Name() + " import -window root -crop 540x440+" + std::to_string(std::max(0, x - 20)) + "+" +
       std::to_string(std::max(0, y - 40)) + " " + pngPath + " 2>/dev/null");
 }
 

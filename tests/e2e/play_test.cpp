@@ -130,15 +130,16 @@ TEST(Play, TheGameMenuByMouseAndKeys) {
   START_GAME(g);
   g.OpenMenu(2);
   g.SaveScreen(ScreenshotDir() + "/game-menu.png");
-  g.display().Xdotool("key Down Return");  // the first item: shuffle
+  // A menu opened from its neighbour's has its first item selected.
+  g.display().Xdotool("key Return");  // shuffle
   std::this_thread::sleep_for(300ms);
   EXPECT_NE(g.Board(0), kSolved);
   g.OpenMenu(2);
-  g.display().Xdotool("key Down Down Return");  // align
+  g.display().Xdotool("key Down Return");  // align
   EXPECT_TRUE(g.WaitForBoard(kSolved, 0));
-  // Down past shuffle, align and the current pattern (disabled) to "numbers".
+  // Down past align and the current pattern (disabled) to "numbers".
   g.OpenMenu(2);
-  g.display().Xdotool("key Down Down Down Return");
+  g.display().Xdotool("key Down Down Return");
   EXPECT_TRUE(g.WaitForBoard(kSolved, 1));
 }
 
@@ -154,14 +155,14 @@ TEST(Play, APatternChosenDuringAMoveShowsAtOnce) {
 TEST(Play, TheVolumeSubmenuShowsTheCurrentLevelAndKeepsTheChoice) {
   START_GAME(g);
   g.OpenMenu(2);
-  // Shuffle, align, the three patterns that are not current, then the
-  // sound submenu, opened with Right.
-  g.display().Xdotool("key Down Down Down Down Down Down Right");
+  // From shuffle past align and the three patterns that are not current to
+  // the sound submenu, opened with Right.
+  g.display().Xdotool("key Down Down Down Down Down Right");
   std::this_thread::sleep_for(300ms);
   g.SaveScreen(ScreenshotDir() + "/volume-menu.png");
-  // The loudest level is current and disabled: the first Down selects the
-  // second item, the next one the third ("C").
-  g.display().Xdotool("key Down Down Return");
+  // The loudest level is current and disabled, so the submenu opens on the
+  // second item; one Down more is the third ("C").
+  g.display().Xdotool("key Down Return");
   std::this_thread::sleep_for(300ms);
   g.Key("ctrl+2");
   std::this_thread::sleep_for(300ms);
@@ -173,7 +174,7 @@ TEST(Play, TheVolumeSubmenuShowsTheCurrentLevelAndKeepsTheChoice) {
 TEST(Play, ClosingTheGameWindowClosesHelpAndQuits) {
   START_GAME(g);
   g.OpenMenu(3);
-  g.display().Xdotool("key Down Down Return");  // past About, to Help
+  g.display().Xdotool("key Down Return");  // past About, to Help
   const std::string help = g.display().FindWindow("Pandriskの説明", 5000);
   ASSERT_FALSE(help.empty());
   g.display().Xdotool("windowactivate --sync " + g.Window());
