@@ -2,6 +2,8 @@
 // use only its two fields.
 #pragma once
 
+#include <cstdint>
+
 #include "framework/Application.h"
 
 class ApplPreferences;
@@ -16,6 +18,14 @@ class Appl : public fw::Application {
   fw::Ref<ApplPreferences> ItsPrefs;
   // The sound-effect player, from the Open event to the end of the run.
   fw::Ref<SoundPlayer> ItsSoundPlayer;
+
+  void Event_Close() override;
+  void Event_Open() override;
+  void Event_EnableMenuItems() override;
+  bool AppleAbout_Action();
+  bool HelpApp_Action();
+  bool GameMenuSoundVol_Action(int32_t index);
+  void Constructor() {}
 };
 
 // The registered application object; nil when there is none or it is not an Appl.

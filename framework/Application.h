@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "framework/Object.h"
 
@@ -92,6 +93,31 @@ void RuntimeUnhandledException(std::exception_ptr e);
 // Runs one piece of program code for the platform: an exception that
 // escapes it is reported and ends the run through the usual shut-down.
 void CallProgram(const std::function<void()>& code);
+
+// The run time's record of classes: each class with its parent. Registering
+// a class registers its parent first when that is not registered yet (from
+// `parentInfo` when given); registering a class twice does nothing.
+struct ClassInfo {
+  const char* name;
+  const char* parent;
+  const ClassInfo* parentInfo = nullptr;
+};
+void RuntimeRegisterFrameworkClasses();
+void RuntimeRegisterClass(const ClassInfo& info);
+bool RuntimeIsClassRegistered(const std::string& name);
+// The registered classes in the order they were registered.
+std::vector<std::string> RuntimeRegisteredClasses();
+// The framework's external classes; this platform has none to add.
+void RuntimeInitExternalClasses();
+// The plug-in entry-point table, kept for the framework; `count` entries.
+void RuntimeAllocatePluginEntrypointsTable(int32_t count);
+// The program's exception helper: runs the code it is given and returns the
+// framework exception it raised, or nil; other exceptions pass on.
+// CallProgram runs program code through it once it is set.
+void RuntimeSetExceptionHelper(std::function<std::exception_ptr(const std::function<void()>&)> helper);
+// Releases the framework's own statics at the end of the run: windows
+// waiting to be released, the window list and the class records.
+void RuntimeReleaseStatics();
 
 // The automatic wait cursor, shown while program code runs for long.
 void DisableAutoWaitCursor();

@@ -60,8 +60,10 @@ Folders& TheFolders() {
 }
 
 std::vector<const FileType*>& DeclaredTypes() {
-  static std::vector<const FileType*> types;
-  return types;
+  // Never destroyed: a FileType held in a static may outlive any other
+  // static and still leave the list when it goes.
+  static auto* types = new std::vector<const FileType*>();
+  return *types;
 }
 
 int SyncFd(int fd, const std::string& path, FileStep step) {

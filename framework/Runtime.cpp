@@ -153,9 +153,9 @@ void RunFrameworkInitialization(const std::function<void()>& startup) {
   if (startup) startup();
 }
 
-void RuntimeRun() {
+namespace runtime {
+void OpenApplication() {
   RuntimeState& s = State();
-  InstallSignalHandlers();
   if (Ref<Application> app = GetAppObject()) {
     app->OpenOnce();
     // Windows made during start-up open now, in the order they were made.
@@ -165,6 +165,13 @@ void RuntimeRun() {
     if (app->AutoQuit() && WindowCount() == 0 && !s.quitting) app->Quit();
   }
   HideWaitCursor();
+}
+}  // namespace runtime
+
+void RuntimeRun() {
+  RuntimeState& s = State();
+  InstallSignalHandlers();
+  runtime::OpenApplication();
   if (s.quitRequested) return;
   s.loopRunning = true;
   QApplication::exec();
@@ -212,7 +219,9 @@ void RuntimeUnhandledException(std::exception_ptr e) {
 
 void CallProgram(const std::function<void()>& code) {
   try {
-    code();
+    const auto& helper = runtime::ExceptionHelper();
+    std::exception_ptr raised = helper ? helper(code) : (code(), nullptr);
+    if (raised) std::rethrow_exception(raised);
   } catch (...) {
     RuntimeUnhandledException(std::current_exception());
     // End the run through the usual shut-down; a second fault on the way

@@ -63,6 +63,8 @@ void InitForTests(int argc, char** argv) {
 
 void ShutdownForTests() { RuntimeExit(); }
 
+void StartApplication() { runtime::OpenApplication(); }
+
 void ProcessEvents(int32_t ms) {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (ms <= 0) return;

@@ -20,6 +20,10 @@ void InitForTests(int argc, char** argv);
 // Takes the platform down again; the test program's last call.
 void ShutdownForTests();
 
+// Opens the registered application and the windows made so far, as the
+// run time does before its event loop.
+void StartApplication();
+
 // Runs the event loop for about `ms` milliseconds (0: the pending events only).
 void ProcessEvents(int32_t ms = 0);
 

@@ -194,7 +194,8 @@ void Window::Show() {
     impl_->top->move(r.topLeft());
   }
   impl_->top->show();
-  impl_->top->raise();
+  // A headless platform has no stacking to change.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) impl_->top->raise();
   impl_->top->activateWindow();
   runtime::WindowToFront(this);
 }

@@ -1,10 +1,14 @@
 #include "window/MainWindow.h"
 
 #include <string>
+#include <vector>
 
+#include "app/App.h"
+#include "app/ApplPreferences.h"
 #include "app/Menu.h"
 #include "engine/GameField.h"
 #include "engine/Media.h"
+#include "engine/SoundPlayer.h"
 
 using namespace fw;
 
@@ -171,16 +175,63 @@ Ref<Canvas> MainWindow::CompleteDisplay() { return ControlAs<Canvas>("CompleteDi
 
 // ---------------------------------------------------------------- control event handlers
 
-void MainWindow::TheGameField_OperationLock(Ref<GameField> /*sender*/, bool /*lock*/) {}
-void MainWindow::TheGameField_BlockMoved(Ref<GameField> /*sender*/, bool /*complete*/) {}
-void MainWindow::TheGameField_Created(Ref<GameField> /*sender*/) {}
-void MainWindow::KickButton_SetUp(Ref<PictureButton> /*sender*/) {}
-void MainWindow::KickButton_Action(Ref<PictureButton> /*sender*/) {}
-void MainWindow::GameHeltz_PeriodicAction(Ref<PeriodicTimer> /*sender*/, int32_t /*loadRate*/) {}
-void MainWindow::StartButton_Action(Ref<PictureButton> /*sender*/) {}
-void MainWindow::StartButton_SetUp(Ref<PictureButton> /*sender*/) {}
-void MainWindow::ResetButton_Action(Ref<PictureButton> /*sender*/) {}
-void MainWindow::ResetButton_SetUp(Ref<PictureButton> /*sender*/) {}
+// The board's offscreen picture and the record's first-run default, once
+// the board has opened.
+void MainWindow::TheGameField_Created(Ref<GameField> sender) {
+  if (App()->ItsPrefs->DefaultData("99")) App()->ItsPrefs->SetPartData("10", 1);
+  sender->CreateOffscreen(32, true);
+  sender->SetBlockPicture(App()->ItsPrefs->GetPartInteger(2, 1));
+}
+
+// The row buttons are locked while a push runs.
+void MainWindow::TheGameField_OperationLock(Ref<GameField> /*sender*/, bool lock) {
+  for (int32_t i = 0; i < 3; ++i) {
+    if (lock)
+      KickButton(i)->ButtonDisable();
+    else
+      KickButton(i)->ButtonEnable();
+  }
+}
+
+// The marker shows when the picture is complete; only the commands hide it.
+void MainWindow::TheGameField_BlockMoved(Ref<GameField> /*sender*/, bool complete) {
+  if (complete) CompleteDisplay()->Backdrop(CompletePict());
+}
+
+void MainWindow::KickButton_SetUp(Ref<PictureButton> sender) {
+  sender->SetPictureOnPushed(ButtonPictR());
+  sender->SetPictureOnDisabled(ButtonPictD());
+  sender->SetMask(ButtonPictM());
+  sender->SetCursor(ButtonCursor());
+}
+
+void MainWindow::KickButton_Action(Ref<PictureButton> sender) {
+  const int32_t row = sender->Index();
+  CompleteDisplay()->Backdrop(nullptr);
+  TheGameField()->Kick(row);
+}
+
+// One clock tick: the board's step, its frame on screen at once, then the
+// sounds of this tick.
+void MainWindow::GameHeltz_PeriodicAction(Ref<PeriodicTimer> /*sender*/, int32_t /*loadRate*/) {
+  TheGameField()->GameStep();
+  UpdateNow();
+  App()->ItsSoundPlayer->PlayQueue();
+}
+
+void MainWindow::StartButton_Action(Ref<PictureButton> /*sender*/) { GameMenuStart_Action(); }
+
+void MainWindow::StartButton_SetUp(Ref<PictureButton> sender) {
+  sender->SetPictureOnPushed(StartBtnPictR());
+  sender->SetCursor(ButtonCursor());
+}
+
+void MainWindow::ResetButton_Action(Ref<PictureButton> /*sender*/) { GameMenuReset_Action(); }
+
+void MainWindow::ResetButton_SetUp(Ref<PictureButton> sender) {
+  sender->SetPictureOnPushed(ResetBtnPictR());
+  sender->SetCursor(ButtonCursor());
+}
 
 // ---------------------------------------------------------------- menu item accessors
 
@@ -209,10 +260,65 @@ Ref<MenuItem> MainWindow::FileClose() { return MenuBar()->Lookup("FileClose"); }
 
 // ---------------------------------------------------------------- menu handlers and window events
 
-void MainWindow::AddMenuHandlers(Ref<fw::Window> /*w*/) {}
-void MainWindow::Event_EnableMenuItems() {}
-bool MainWindow::Event_CancelClose(bool /*appQuitting*/) { return false; }
-void MainWindow::Event_Open() {}
-bool MainWindow::GameMenuStart_Action() { return false; }
-bool MainWindow::GameMenuReset_Action() { return false; }
-bool MainWindow::GameMenuBlock_Action(int32_t /*index*/) { return false; }
+void MainWindow::AddMenuHandlers(Ref<fw::Window> w) {
+  std::weak_ptr<MainWindow> weak = RefCast<MainWindow>(w);
+  w->AddMenuHandler("GameMenuStart", [weak] { return Ref<MainWindow>(weak.lock())->GameMenuStart_Action(); });
+  w->AddMenuHandler("GameMenuReset", [weak] { return Ref<MainWindow>(weak.lock())->GameMenuReset_Action(); });
+  w->AddMenuHandler("GameMenuBlock",
+                    [weak](int32_t index) { return Ref<MainWindow>(weak.lock())->GameMenuBlock_Action(index); });
+}
+
+// Shuffle and align are always available; the current pattern is checked and
+// greyed, the others unchecked and enabled.
+void MainWindow::Event_EnableMenuItems() {
+  GameMenuStart()->Enable();
+  GameMenuReset()->Enable();
+  for (int32_t i = 0; i < 4; ++i) {
+    if (TheGameField()->RefBlockPictIndex() == i) {
+      GameMenuBlock(i)->Checked(true);
+    } else {
+      GameMenuBlock(i)->Checked(false);
+      GameMenuBlock(i)->Enable();
+    }
+  }
+}
+
+// Closing the game window closes every other window with it; the game
+// window itself always closes.
+bool MainWindow::Event_CancelClose(bool appQuitting) {
+  if (appQuitting) return false;
+  if (fw::WindowCount() > 1) {
+    std::vector<Ref<fw::Window>> others;
+    for (int32_t i = 0; i < fw::WindowCount(); ++i) {
+      Ref<fw::Window> other = fw::WindowAt(i);
+      if (other.get() != this) others.push_back(other);
+    }
+    for (const auto& other : others) other->Close();
+  }
+  return false;
+}
+
+// The clock polls every 16 ms and acts every 80 ms for the whole run.
+void MainWindow::Event_Open() {
+  GameHeltz()->Setup(16, 80);
+  GameHeltz()->TimerStart(0);
+}
+
+bool MainWindow::GameMenuStart_Action() {
+  CompleteDisplay()->Backdrop(nullptr);
+  TheGameField()->GameStart();
+  return true;
+}
+
+bool MainWindow::GameMenuReset_Action() {
+  CompleteDisplay()->Backdrop(nullptr);
+  TheGameField()->GameReset();
+  return true;
+}
+
+// The pattern shows from the next tick and goes to record byte 2 at once.
+bool MainWindow::GameMenuBlock_Action(int32_t index) {
+  TheGameField()->SetBlockPicture(index);
+  App()->ItsPrefs->SetPartInteger(index, 2, 1);
+  return true;
+}

@@ -22,6 +22,8 @@ namespace {
 class QuietAppl : public Appl {
  public:
   void Event_Open() override {}
+  void Event_EnableMenuItems() override {}
+  void Event_Close() override {}
 };
 
 Ref<MenuItem> Item(const std::string& name, const std::string& text, const std::string& keys, bool autoEnable) {

@@ -25,6 +25,8 @@ namespace {
 class QuietAppl : public Appl {
  public:
   void Event_Open() override {}
+  void Event_EnableMenuItems() override {}
+  void Event_Close() override {}
 };
 
 Ref<Timer> g_modal;

@@ -133,15 +133,18 @@ TEST_F(MainWindowTest, OneWindowBuiltOnce) {
   EXPECT_NE(next, w);
 }
 
-TEST_F(MainWindowTest, ClockBelongsToTheWindowAndIsOff) {
+TEST_F(MainWindowTest, ClockBelongsToTheWindowAndRunsAt16And80) {
   Ref<MainWindow> w = Open();
   Ref<PeriodicTimer> clock = w->GameHeltz();
   ASSERT_TRUE(clock);
   auto* child = dynamic_cast<PaneChild*>(clock.get());
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(child->Window(), w);
-  EXPECT_EQ(clock->Period(), 20);
-  EXPECT_EQ(clock->Mode(), 0);
+  // The design (Period 20, Mode 0) is replaced when the window opens: the
+  // clock polls every 16 ms and runs.
+  EXPECT_EQ(clock->Period(), 16);
+  EXPECT_EQ(clock->Mode(), 2);
+  EXPECT_EQ(clock->RefStatus(), 1);
 }
 
 TEST_F(MainWindowTest, OnlyTheListedEventsAreAttached) {

@@ -1,0 +1,123 @@
+// The real binary, headless: the settings across runs and the orderly quit
+// on a signal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/e2e/Harness.h"
+#include "tests/support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kPrefsName = "Pandriskの設定";
+
+std::string Attr(const std::string& path, const char* name) {
+  char buf[64];
+  const ssize_t n = getxattr(path.c_str(), name, buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+void SetOwner(const std::string& path, const std::string& type, const std::string& creator) {
+  setxattr(path.c_str(), "user.mac.type", type.data(), type.size(), 0);
+  setxattr(path.c_str(), "user.mac.creator", creator.data(), creator.size(), 0);
+}
+
+// Starts the game, lets it settle, ends it with `sig` and returns its status.
+int RunOnce(const testsupport::TempDir& home, int sig = SIGTERM, const std::string& binary = e2e::GameBinary(),
+            std::string* log = nullptr) {
+  e2e::GameRun run(home.File("config"), {{"TMPDIR", home.path()}}, binary);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_TRUE(run.process->Running()) << run.process->Log();
+  run.process->Signal(sig);
+  const int status = run.process->Wait(15000);
+  if (log) *log = run.process->Log();
+  return status;
+}
+
+struct FileState {
+  std::string bytes;
+  ino_t inode = 0;
+  struct timespec mtime {};
+};
+
+FileState StateOf(const std::string& path) {
+  FileState s;
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) {
+    s.inode = st.st_ino;
+    s.mtime = st.st_mtim;
+  }
+  s.bytes = testsupport::ReadFile(path);
+  return s;
+}
+
+}  // namespace
+
+TEST(Settings, AFirstRunWritesTheDefaultRecordWithTypeAndCreator) {
+  testsupport::TempDir home;
+  EXPECT_EQ(RunOnce(home), 0);
+  const std::string file = home.File("config/" + kPrefsName);
+  EXPECT_EQ(testsupport::ReadFile(file), "0010");
+  EXPECT_EQ(Attr(file, "user.mac.type"), "PREF");
+  EXPECT_EQ(Attr(file, "user.mac.creator"), "VEZA");
+}
+
+TEST(Settings, ARunThatChangesNothingWritesNothing) {
+  testsupport::TempDir home;
+  ASSERT_EQ(RunOnce(home), 0);
+  const std::string file = home.File("config/" + kPrefsName);
+  const FileState before = StateOf(file);
+  std::this_thread::sleep_for(20ms);
+  ASSERT_EQ(RunOnce(home), 0);
+  const FileState after = StateOf(file);
+  EXPECT_EQ(after.bytes, before.bytes);
+  EXPECT_EQ(after.inode, before.inode);  // not replaced
+  EXPECT_EQ(after.mtime.tv_nsec, before.mtime.tv_nsec);
+  EXPECT_EQ(after.mtime.tv_sec, before.mtime.tv_sec);
+}
+
+TEST(Settings, AnotherProgramsFileIsLeftAloneAndTheNextNameIsUsed) {
+  testsupport::TempDir home;
+  fs::create_directories(home.File("config"));
+  const std::string foreign = home.File("config/" + kPrefsName);
+  testsupport::WriteFile(foreign, "00C3 another program");
+  SetOwner(foreign, "TEXT", "ABCD");
+  ASSERT_EQ(RunOnce(home), 0);
+  EXPECT_EQ(testsupport::ReadFile(foreign), "00C3 another program");
+  EXPECT_EQ(testsupport::ReadFile(foreign + "_1"), "0010");
+  // The next run finds its own file under that name and writes no "_2".
+  ASSERT_EQ(RunOnce(home), 0);
+  EXPECT_FALSE(fs::exists(foreign + "_2"));
+}
+
+TEST(Settings, StoredSettingsSurviveARun) {
+  testsupport::TempDir home;
+  fs::create_directories(home.File("config"));
+  const std::string file = home.File("config/" + kPrefsName);
+  testsupport::WriteFile(file, "00C2");
+  SetOwner(file, "PREF", "VEZA");
+  ASSERT_EQ(RunOnce(home), 0);
+  EXPECT_EQ(testsupport::ReadFile(file), "00C2");
+}
+
+class QuitSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(QuitSignal, QuitsInOrderSavesAndExitsWithZero) {
+  testsupport::TempDir home;
+  std::string log;
+  EXPECT_EQ(RunOnce(home, GetParam(), e2e::GameBinary(), &log), 0) << log;
+  EXPECT_EQ(testsupport::ReadFile(home.File("config/" + kPrefsName)), "0010");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, QuitSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
