@@ -128,7 +128,9 @@ std::string Process::Log() const {
 
 std::string Run(const std::string& command, int* status) {
   std::string out;
-  FILE* p = popen(command.c_str(), "r");
+  // A display tool may wait for ever on a window that has gone: none may
+  // take longer than 20 s.
+  FILE* p = popen(("timeout -k 2 20 sh -c " + Quote(command)).c_str(), "r");
   if (p == nullptr) {
     if (status) *status = -1;
     return out;
