@@ -47,12 +47,6 @@ bool WaitFor(const std::function<bool()>& ready, int ms) {
   return ready();
 }
 
-std::string TempDir(const char* stem) {
-  std::string tmpl = std::string("/tmp/") + stem + "-XXXXXX";
-  if (mkdtemp(tmpl.data()) == nullptr) return {};
-  return tmpl;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- processes
@@ -253,105 +247,6 @@ void Display::Click(const std::string& window, int x, int y) {
 void Display::Key(const std::string& window, const std::string& keys) {
   Xdotool("windowactivate --sync " + window);
   Xdotool("key --clearmodifiers " + keys);
-}
-
-// ---------------------------------------------------------------- sound
-
-SoundServer::SoundServer() {
-  if (!Exists("/usr/bin/pulseaudio") || !Exists("/usr/bin/parecord")) return;
-  dir_ = TempDir("pandrisk-pulse");
-  if (dir_.empty()) return;
-  const std::map<std::string, std::string> env{
-      {"HOME", dir_}, {"XDG_RUNTIME_DIR", dir_}, {"PULSE_RUNTIME_PATH", dir_}, {"PULSE_STATE_PATH", dir_}};
-  server_ = std::make_unique<Process>(
-      std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
-                               "--use-pid-file=no", "--system=false", "--log-target=stderr",
-                               "-L", "module-null-sink sink_name=rec rate=44100 channels=1",
-                               "-L", "module-native-protocol-unix socket=" + dir_ + "/native auth-anonymous=1"},
-      env, dir_ + "/server.log");
-  ok_ = WaitFor([&] { return Exists(dir_ + "/native"); }, 10000);
-}
-
-SoundServer::~SoundServer() {
-  StopRecording();
-  if (server_) server_->Signal(SIGTERM);
-  server_.reset();
-  if (!dir_.empty()) Run("rm -rf " + Quote(dir_));
-}
-
-std::map<std::string, std::string> SoundServer::ClientEnv() const {
-  return {{"PULSE_SERVER", "unix:" + dir_ + "/native"}, {"PULSE_RUNTIME_PATH", dir_}};
-}
-
-void SoundServer::StartRecording(const std::string& wavPath) {
-  auto env = ClientEnv();
-  recorder_ = std::make_unique<Process>(
-      std::vector<std::string>{"parecord", "--device=rec.monitor", "--latency-msec=10", "--file-format=wav",
-                               "--format=s16le", "--rate=44100", "--channels=1", wavPath},
-      env, dir_ + "/recorder.log");
-  std::this_thread::sleep_for(300ms);
-}
-
-void SoundServer::StopRecording() {
-  if (!recorder_) return;
-  recorder_->Signal(SIGINT);
-  recorder_->Wait(3000);
-  recorder_.reset();
-}
-
-Recording Recording::Load(const std::string& path) {
-  Recording r;
-  std::ifstream in(path, std::ios::binary);
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (data.size() < 12 || data.compare(0, 4, "RIFF") != 0 || data.compare(8, 4, "WAVE") != 0) return r;
-  size_t pos = 12;
-  int channels = 1;
-  auto u32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(data[at])) | (static_cast<uint32_t>(static_cast<uint8_t>(data[at + 1])) << 8) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(data[at + 2])) << 16) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(data[at + 3])) << 24);
-  };
-  while (pos + 8 <= data.size()) {
-    const std::string id = data.substr(pos, 4);
-    size_t len = u32(pos + 4);
-    pos += 8;
-    if (id == "fmt " && pos + 16 <= data.size()) {
-      channels = static_cast<uint8_t>(data[pos + 2]);
-      r.rate = static_cast<int>(u32(pos + 4));
-    } else if (id == "data") {
-      // A recorder stopped by a signal may leave the length unwritten.
-      if (len == 0 || len == 0xFFFFFFFFu || pos + len > data.size()) len = data.size() - pos;
-      const size_t frames = len / (2 * std::max(1, channels));
-      r.samples.resize(frames);
-      for (size_t f = 0; f < frames; ++f) {
-        int sum = 0;
-        for (int c = 0; c < channels; ++c) {
-          const size_t at = pos + (f * channels + c) * 2;
-          sum += static_cast<int16_t>(static_cast<uint8_t>(data[at]) | (static_cast<uint8_t>(data[at + 1]) << 8));
-        }
-        r.samples[f] = static_cast<int16_t>(sum / std::max(1, channels));
-      }
-      break;
-    }
-    pos += len + (len & 1);
-  }
-  return r;
-}
-
-std::vector<double> Recording::Onsets(int threshold, double gap) const {
-  std::vector<double> out;
-  if (rate <= 0) return out;
-  const size_t quiet = static_cast<size_t>(gap * rate);
-  size_t below = quiet;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    if (std::abs(samples[i]) > threshold) {
-      if (below >= quiet) out.push_back(static_cast<double>(i) / rate);
-      below = 0;
-    } else {
-      ++below;
-    }
-  }
-  return out;
 }
 
 // ---------------------------------------------------------------- the game

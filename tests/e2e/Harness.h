@@ -73,33 +73,6 @@ class Display {
   std::unique_ptr<Process> xvfb_, wm_;
 };
 
-// A sound server with one null sink whose output is recorded to a WAV file.
-class SoundServer {
- public:
-  SoundServer();
-  ~SoundServer();
-  bool Ok() const { return ok_; }
-  // Environment for a client of this server.
-  std::map<std::string, std::string> ClientEnv() const;
-  void StartRecording(const std::string& wavPath);
-  void StopRecording();
-
- private:
-  std::string dir_;
-  bool ok_ = false;
-  std::unique_ptr<Process> server_, recorder_;
-};
-
-// The recorded samples of a WAV file (16-bit, mono mixdown).
-struct Recording {
-  int rate = 0;
-  std::vector<int16_t> samples;
-  static Recording Load(const std::string& path);
-  // Start times (seconds) of the sounds in the recording: places where the
-  // level rises above `threshold` after at least `gap` seconds below it.
-  std::vector<double> Onsets(int threshold = 300, double gap = 0.03) const;
-};
-
 // The game binary of this build and a private world for it to run in.
 std::string GameBinary();
 struct GameRun {
