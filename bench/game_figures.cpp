@@ -79,13 +79,6 @@ double CpuSeconds(pid_t pid) {
   return (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-double RssMiB(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
 
 struct Program {
   std::string name, title;
@@ -136,7 +129,7 @@ SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std:
     const double c0 = CpuSeconds(proc.pid());
     std::this_thread::sleep_for(std::chrono::seconds(phase));
     f.idleCpu = 100.0 * (CpuSeconds(proc.pid()) - c0) / phase;
-    f.rssIdle = RssMiB(proc.pid());
+    f.rssIdle = e2e::RssMiB(proc.pid());
     if (pushes) {
       const std::string win = d.FindWindow(p.title, 5000);
       int h = 0;
@@ -148,7 +141,7 @@ SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std:
         std::this_thread::sleep_for(1350ms);
       }
       f.activeCpu = 100.0 * (CpuSeconds(proc.pid()) - c1) / phase;
-      f.rssActive = RssMiB(proc.pid());
+      f.rssActive = e2e::RssMiB(proc.pid());
     }
     proc.Signal(SIGTERM);
     proc.Wait(10000);
@@ -159,7 +152,7 @@ SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std:
     const double c1 = CpuSeconds(proc.pid());
     std::this_thread::sleep_for(std::chrono::seconds(phase));
     f.activeCpu = 100.0 * (CpuSeconds(proc.pid()) - c1) / phase;
-    f.rssActive = RssMiB(proc.pid());
+    f.rssActive = e2e::RssMiB(proc.pid());
     proc.Signal(SIGTERM);
     proc.Wait(10000);
   }

@@ -21,18 +21,15 @@ Application::Application() = default;
 Application::~Application() = default;
 
 void Application::AddMenuHandler(const std::string& itemName, std::function<bool()> handler) {
-  menuHandlers_[itemName] = [h = std::move(handler)](int32_t) { return h(); };
+  menuHandlers_.Add(itemName, std::move(handler));
 }
 
 void Application::AddMenuHandler(const std::string& itemName, std::function<bool(int32_t)> handler) {
-  menuHandlers_[itemName] = std::move(handler);
+  menuHandlers_.Add(itemName, std::move(handler));
 }
 
 bool Application::HandleMenuCommand(const std::string& itemName, int32_t index) {
-  auto it = menuHandlers_.find(itemName);
-  if (it == menuHandlers_.end()) return false;
-  auto handler = it->second;  // the handler may register others meanwhile
-  return handler(index);
+  return menuHandlers_.Handle(itemName, index);
 }
 
 Ref<fw::ResourceFork> Application::ResourceFork() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/MenuHandlers.h"
 #include "framework/Object.h"
 
 namespace fw {
@@ -73,7 +74,7 @@ class Application : public Object {
   bool resourcesTried_ = false;
   Ref<fw::MenuBar> menuBar_;
   Ref<fw::ResourceFork> resourceFork_;
-  std::map<std::string, std::function<bool(int32_t)>> menuHandlers_;
+  MenuHandlers menuHandlers_;
 };
 
 // The run time. The main routine calls these in order: RuntimeInit,

@@ -358,19 +358,16 @@ Ref<Object> Window::ControlByNameIndex(const std::string& name, int32_t index) c
 }
 
 void Window::AddMenuHandler(const std::string& itemName, std::function<bool()> handler) {
-  menuHandlers_[itemName] = [h = std::move(handler)](int32_t) { return h(); };
+  menuHandlers_.Add(itemName, std::move(handler));
 }
 
 void Window::AddMenuHandler(const std::string& itemName, std::function<bool(int32_t)> handler) {
-  menuHandlers_[itemName] = std::move(handler);
+  menuHandlers_.Add(itemName, std::move(handler));
 }
 
 bool Window::HandleMenuCommand(const std::string& itemName, int32_t index) {
-  auto it = menuHandlers_.find(itemName);
-  if (it == menuHandlers_.end()) return false;
   Ref<Window> keep = SelfRef(this);
-  auto handler = it->second;
-  return handler(index);
+  return menuHandlers_.Handle(itemName, index);
 }
 
 void Window::ReleaseAfterClose() {

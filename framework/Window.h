@@ -11,6 +11,7 @@
 
 #include "framework/Controls.h"
 #include "framework/Design.h"
+#include "framework/MenuHandlers.h"
 #include "framework/Object.h"
 
 namespace fw {
@@ -117,7 +118,7 @@ class Window : public Object, public Designable {
   std::unique_ptr<WindowImpl> impl_;
   std::vector<Ref<Object>> owned_;
   std::vector<Entry> controls_;
-  std::map<std::string, std::function<bool(int32_t)>> menuHandlers_;
+  MenuHandlers menuHandlers_;
 };
 
 // The open windows, front to back.

@@ -12,19 +12,11 @@
 #include "app/HelpWindow.h"
 #include "framework/Menu.h"
 #include "framework/Testing.h"
+#include "tests/support/QuietAppl.h"
 
 using namespace fw;
 
 namespace {
-
-// The application object without its start-up work: no preferences file and
-// no sound player are needed here.
-class QuietAppl : public Appl {
- public:
-  void Event_Open() override {}
-  void Event_EnableMenuItems() override {}
-  void Event_Close() override {}
-};
 
 Ref<MenuItem> Item(const std::string& name, const std::string& text, const std::string& keys, bool autoEnable) {
   auto m = fw::New<MenuItem>();

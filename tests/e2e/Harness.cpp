@@ -120,6 +120,14 @@ std::string Process::Log() const {
   return s.str();
 }
 
+double RssMiB(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  return 0;
+}
+
 std::string Run(const std::string& command, int* status) {
   std::string out;
   // A display tool may wait for ever on a window that has gone: none may

@@ -37,6 +37,9 @@ class Process {
   std::string logPath_;
 };
 
+// The process's resident memory in MiB; 0 when it has gone.
+double RssMiB(pid_t pid);
+
 // Runs a command to its end; its standard output.
 std::string Run(const std::string& command, int* status = nullptr);
 

@@ -27,13 +27,6 @@ int SoakSeconds() {
   return s ? std::max(5, std::atoi(s)) : 30;
 }
 
-double RssMiB(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
 
 // True when the board reads as nine different tiles.
 bool IsPermutation(const std::string& rows) {
@@ -86,14 +79,14 @@ TEST(Soak, RandomPlayKeepsTheBoardWholeAndMemoryFlat) {
       }
       EXPECT_TRUE(IsPermutation(rows)) << rows << " after " << actions << " actions";
       ++checks;
-      const double rss = RssMiB(g.process().pid());
+      const double rss = e2e::RssMiB(g.process().pid());
       if (rssWarm == 0 && std::chrono::steady_clock::now() - start > std::chrono::seconds(SoakSeconds() / 5))
         rssWarm = rss;
       rssMax = std::max(rssMax, rss);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100 + rng() % 400));
   }
-  const double rssEnd = RssMiB(g.process().pid());
+  const double rssEnd = e2e::RssMiB(g.process().pid());
   std::printf("soak: %d actions, %d board checks, resident memory warm %.1f MiB, max %.1f MiB, end %.1f MiB\n",
               actions, checks, rssWarm, rssMax, rssEnd);
   // Flat: what the game holds after warming up does not grow with play.

@@ -17,17 +17,11 @@
 #include "framework/Application.h"
 #include "framework/Controls.h"
 #include "framework/Menu.h"
+#include "tests/support/QuietAppl.h"
 
 using namespace fw;
 
 namespace {
-
-class QuietAppl : public Appl {
- public:
-  void Event_Open() override {}
-  void Event_EnableMenuItems() override {}
-  void Event_Close() override {}
-};
 
 Ref<Timer> g_modal;
 
