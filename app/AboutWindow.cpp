@@ -107,24 +107,19 @@ void AboutWindow::Layout() {
 void AboutWindow::CreateControls() { CreateControls0(); }
 
 void AboutWindow::CreateControls0() {
-  {
+  // A label: made, added under its name, looked up again, sized 12 points in
+  // the default unit, then given its design.
+  auto label = [this](const std::string& name, const PropertyList& design) {
     auto c = New<Label>();
     c->Constructor();
-    AddControl("AppName", c);
-    Ref<Label> l = ControlAs<Label>("AppName");
+    AddControl(name, c);
+    Ref<Label> l = ControlAs<Label>(name);
     l->TextUnit(0);
     l->TextSize(12);
-    SetProperties(*l, LabelProperties(64, 24, 130, 16, 0, "Pandrisk 10.0.2"));
-  }
-  {
-    auto c = New<Label>();
-    c->Constructor();
-    AddControl("AppCopy", c);
-    Ref<Label> l = ControlAs<Label>("AppCopy");
-    l->TextUnit(0);
-    l->TextSize(12);
-    SetProperties(*l, LabelProperties(16, 56, 180, 16, 1, "© 2026 Drevakon"));
-  }
+    SetProperties(*l, design);
+  };
+  label("AppName", LabelProperties(64, 24, 130, 16, 0, "Pandrisk 10.0.2"));
+  label("AppCopy", LabelProperties(16, 56, 180, 16, 1, "© 2026 Drevakon"));
   {
     auto c = New<Canvas>();
     c->Constructor();
