@@ -152,23 +152,37 @@ TEST(Play, APatternChosenDuringAMoveShowsAtOnce) {
   EXPECT_EQ(seen.end, "0 1 6 / 3 4 2 / 7 8 5");
 }
 
-TEST(Play, TheVolumeSubmenuShowsTheCurrentLevelAndKeepsTheChoice) {
-  START_GAME(g);
+TEST(Play, VolumeAndPatternChosenInOneRunAreThereInTheNext) {
+  testsupport::TempDir config;
+  const std::string prefs = config.File("Pandriskの設定");
+  {
+    START_GAME(g, {{"XDG_CONFIG_HOME", config.path()}});
+    g.OpenMenu(2);
+    // From shuffle past align and the three patterns that are not current to
+    // the sound submenu, opened with Right.
+    g.display().Xdotool("key Down Down Down Down Down Right");
+    std::this_thread::sleep_for(300ms);
+    g.SaveScreen(ScreenshotDir() + "/volume-menu.png");
+    // The loudest level is current and disabled, so the submenu opens on the
+    // second item; one Down more is the third ("C").
+    g.display().Xdotool("key Down Return");
+    std::this_thread::sleep_for(300ms);
+    g.Key("ctrl+2");
+    std::this_thread::sleep_for(300ms);
+    g.Key("ctrl+q");
+    EXPECT_EQ(g.process().Wait(10000), 0);
+    EXPECT_EQ(testsupport::ReadFile(prefs), "00C2");
+  }
+  START_GAME(g, {{"XDG_CONFIG_HOME", config.path()}});
+  EXPECT_TRUE(g.WaitForBoard(kSolved, 2));  // the flower
   g.OpenMenu(2);
-  // From shuffle past align and the three patterns that are not current to
-  // the sound submenu, opened with Right.
   g.display().Xdotool("key Down Down Down Down Down Right");
   std::this_thread::sleep_for(300ms);
-  g.SaveScreen(ScreenshotDir() + "/volume-menu.png");
-  // The loudest level is current and disabled, so the submenu opens on the
-  // second item; one Down more is the third ("C").
-  g.display().Xdotool("key Down Return");
-  std::this_thread::sleep_for(300ms);
-  g.Key("ctrl+2");
-  std::this_thread::sleep_for(300ms);
+  g.SaveScreen(ScreenshotDir() + "/volume-menu-restored.png");
+  g.display().Xdotool("key Escape Escape");
   g.Key("ctrl+q");
   EXPECT_EQ(g.process().Wait(10000), 0);
-  EXPECT_EQ(testsupport::ReadFile(g.PrefsFile()), "00C2");
+  EXPECT_EQ(testsupport::ReadFile(prefs), "00C2");  // nothing changed, nothing written
 }
 
 TEST(Play, ClosingTheGameWindowClosesHelpAndQuits) {
