@@ -27,9 +27,16 @@ std::string Attr(const std::string& path, const char* name) {
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
-void SetOwner(const std::string& path, const std::string& type, const std::string& creator) {
+// A preferences file in the home's config folder, with these bytes, type
+// and creator; its path.
+std::string StoredFile(const testsupport::TempDir& home, const std::string& bytes, const std::string& type,
+                       const std::string& creator) {
+  fs::create_directories(home.File("config"));
+  const std::string path = home.File("config/" + kPrefsName);
+  testsupport::WriteFile(path, bytes);
   setxattr(path.c_str(), "user.mac.type", type.data(), type.size(), 0);
   setxattr(path.c_str(), "user.mac.creator", creator.data(), creator.size(), 0);
+  return path;
 }
 
 // Starts the game, lets it settle, ends it with `sig` and returns its status.
@@ -88,10 +95,7 @@ TEST(Settings, ARunThatChangesNothingWritesNothing) {
 
 TEST(Settings, AnotherProgramsFileIsLeftAloneAndTheNextNameIsUsed) {
   testsupport::TempDir home;
-  fs::create_directories(home.File("config"));
-  const std::string foreign = home.File("config/" + kPrefsName);
-  testsupport::WriteFile(foreign, "00C3 another program");
-  SetOwner(foreign, "TEXT", "ABCD");
+  const std::string foreign = StoredFile(home, "00C3 another program", "TEXT", "ABCD");
   ASSERT_EQ(RunOnce(home), 0);
   EXPECT_EQ(testsupport::ReadFile(foreign), "00C3 another program");
   EXPECT_EQ(testsupport::ReadFile(foreign + "_1"), "0010");
@@ -102,10 +106,7 @@ TEST(Settings, AnotherProgramsFileIsLeftAloneAndTheNextNameIsUsed) {
 
 TEST(Settings, StoredSettingsSurviveARun) {
   testsupport::TempDir home;
-  fs::create_directories(home.File("config"));
-  const std::string file = home.File("config/" + kPrefsName);
-  testsupport::WriteFile(file, "00C2");
-  SetOwner(file, "PREF", "VEZA");
+  const std::string file = StoredFile(home, "00C2", "PREF", "VEZA");
   ASSERT_EQ(RunOnce(home), 0);
   EXPECT_EQ(testsupport::ReadFile(file), "00C2");
 }
