@@ -3,8 +3,9 @@
 #include "framework/FolderItem.h"
 #include "framework/Menu.h"
 
-#include <fstream>
-#include <sstream>
+#include <cstdint>
+
+#include "framework/FilesPrivate.h"
 
 namespace fw {
 
@@ -15,6 +16,8 @@ Ref<Application>& AppObject() {
 }
 
 constexpr const char* kResourceFileName = "Application.rsrc";
+// Far above what a resource file of cursors and small resources needs.
+constexpr uint64_t kMaxResourceFileBytes = uint64_t{16} << 20;
 }  // namespace
 
 Application::Application() = default;
@@ -37,12 +40,9 @@ Ref<fw::ResourceFork> Application::ResourceFork() {
   Ref<FolderItem> folder = ApplicationResourcesFolder();
   if (!folder) return nullptr;
   Ref<FolderItem> file = folder->Child(kResourceFileName);
-  if (!file || !file->Exists() || file->Directory()) return nullptr;
-  std::ifstream in(file->NativePath(), std::ios::binary);
-  if (!in) return nullptr;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  auto fork = New<fw::ResourceFork>(bytes.str());
+  std::string bytes;
+  if (!file || !files::ReadRegularFile(file->NativePath(), kMaxResourceFileBytes, bytes)) return nullptr;
+  auto fork = New<fw::ResourceFork>(std::move(bytes));
   if (!fork->Valid()) return nullptr;
   resourceFork_ = fork;
   return resourceFork_;

@@ -40,4 +40,9 @@ bool DeclaredCodes(const std::string& fileName, std::string& type, std::string& 
 // Flushes an open folder or file to the disk (after the hook's say).
 int32_t SyncPath(const std::string& path, FileStep step);
 
+// The whole of a regular file of at most `limit` bytes, read through the
+// path's bytes as they are. A pipe, a device, a folder, a larger file or one
+// that changes its size while it is read gives false.
+bool ReadRegularFile(const std::string& path, uint64_t limit, std::string& bytes);
+
 }  // namespace fw::files

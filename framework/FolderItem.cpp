@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -272,12 +273,28 @@ Ref<Sound> FolderItem::OpenAsSound() const {
   return LoadSound(path_);
 }
 
+namespace {
+// The folder of the running executable, as the bytes the filesystem holds:
+// a name need not be valid UTF-8. From the kernel's link to the executable,
+// else from the platform's path in its own encoding of file names.
+std::string ExecutableFolder() {
+  std::string target(PATH_MAX + 1, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", target.data(), target.size());
+  if (n > 0 && static_cast<size_t>(n) < target.size() && target.front() == '/') {
+    target.resize(static_cast<size_t>(n));
+    return FolderOf(target);
+  }
+  const QString dir = QCoreApplication::applicationDirPath();
+  return dir.isEmpty() ? std::string() : QFile::encodeName(dir).toStdString();
+}
+}  // namespace
+
 Ref<FolderItem> ApplicationResourcesFolder() {
   std::string path = ResourcesOverride();
   if (path.empty()) {
-    const QString dir = QCoreApplication::applicationDirPath();
-    if (dir.isEmpty()) return nullptr;
-    path = (fs::path(dir.toStdString()) / "resources").string();
+    const std::string dir = ExecutableFolder();
+    if (dir.empty()) return nullptr;
+    path = (fs::path(dir) / "resources").string();
   }
   auto item = New<FolderItem>(path);
   return item->Directory() ? item : nullptr;

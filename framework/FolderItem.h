@@ -13,7 +13,8 @@ class Picture;
 class Sound;
 
 // An item in the filesystem, named by its absolute path; the item need not
-// exist. Names and paths are UTF-8 byte strings.
+// exist. Names and paths are the filesystem's bytes as they are: usually
+// UTF-8, but not necessarily.
 class FolderItem : public Object {
  public:
   explicit FolderItem(std::string path);

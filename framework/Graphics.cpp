@@ -1,15 +1,22 @@
 #include "framework/Graphics.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageReader>
 #include <QPainter>
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <mutex>
 
+#include "framework/FilesPrivate.h"
 #include "framework/GraphicsPrivate.h"
 
 namespace fw {
 
 namespace {
 constexpr int32_t kMaxPictureSide = 16384;
+constexpr uint64_t kMaxPictureFileBytes = uint64_t{64} << 20;
 
 QRgb ToRgb(Color c) { return qRgb(c.Red(), c.Green(), c.Blue()); }
 
@@ -98,13 +105,46 @@ Ref<Graphics> Picture::Graphics() {
   return graphics_;
 }
 
+namespace {
+// The contents of each file that could not be decoded, by path, as a hash:
+// a decoder may report its failure on standard error, so the same bytes are
+// not decoded again; changed contents are.
+struct FailedPictures {
+  std::mutex mutex;
+  std::map<std::string, size_t> contents;
+};
+FailedPictures& Failed() {
+  static FailedPictures f;
+  return f;
+}
+}  // namespace
+
 Ref<Picture> LoadPicture(const std::string& path) {
-  QImageReader reader(QString::fromStdString(path));
-  reader.setDecideFormatFromContent(true);
+  // Read through the path's bytes: a file name need not be valid UTF-8.
+  std::string bytes;
+  if (!files::ReadRegularFile(path, kMaxPictureFileBytes, bytes)) return nullptr;
+  const size_t contents = std::hash<std::string>{}(bytes);
+  FailedPictures& failed = Failed();
+  {
+    std::lock_guard lock(failed.mutex);
+    const auto it = failed.contents.find(path);
+    if (it != failed.contents.end() && it->second == contents) return nullptr;
+  }
+  QByteArray encoded = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&encoded);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
   reader.setAutoTransform(false);
   const QSize size = reader.size();
-  if (size.isValid() && (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide)) return nullptr;
-  QImage image = reader.read();
+  QImage image;
+  if (!size.isValid() || (size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide)) image = reader.read();
+  {
+    std::lock_guard lock(failed.mutex);
+    if (image.isNull())
+      failed.contents[path] = contents;
+    else
+      failed.contents.erase(path);
+  }
   if (image.isNull()) return nullptr;
   auto data = std::make_shared<PictureData>();
   data->image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied

@@ -1,14 +1,28 @@
 // The run time: the platform application, the event filter that follows the
 // pointer and catches menu shortcuts, the guarded entry into program code,
-// quitting in order (also on SIGTERM, SIGINT and SIGHUP) and the exit status.
+// quitting in order (also on SIGTERM, SIGINT and SIGHUP, and when another
+// program destroys a window), the end of the run on a lost display, and the
+// exit status.
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <string>
 #include <typeinfo>
 #include <unistd.h>
 
@@ -19,11 +33,15 @@
 namespace fw {
 
 void ShutDownThreads();  // Thread.cpp
+bool ShutDownSound();    // Sound.cpp
 
 namespace {
 
+// Nothing here is destroyed by a static destructor: a library may end the
+// process with exit() from inside the event loop, and the platform's objects
+// must not be taken down under it. RuntimeExit releases them in order.
 struct RuntimeState {
-  std::unique_ptr<QApplication> app;
+  QApplication* app = nullptr;
   int argc = 0;
   QPointF lastGlobalMouse;
   bool buttonsDown = false;
@@ -33,8 +51,11 @@ struct RuntimeState {
   bool quitRequested = false;
   int waitCursorDisabled = 0;
   bool waitCursorShown = false;
+  bool closeRaised = false;
   int signalPipe[2] = {-1, -1};
-  std::unique_ptr<QSocketNotifier> signalNotifier;
+  QSocketNotifier* signalNotifier = nullptr;
+  QAbstractNativeEventFilter* windowFilter = nullptr;
+  QtMessageHandler platformMessages = nullptr;
 };
 
 RuntimeState& State() {
@@ -75,6 +96,105 @@ class FrameworkFilter : public QObject {
   }
 };
 
+// The program's name as it was started, for the lines on standard error.
+std::string ProgramName() {
+  if (program_invocation_short_name != nullptr && program_invocation_short_name[0] != '\0')
+    return program_invocation_short_name;
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "program";
+  path[n] = '\0';
+  const char* slash = std::strrchr(path, '/');
+  return slash != nullptr ? slash + 1 : path;
+}
+
+// True when the command line names the platform: the platform then decides
+// for itself what it needs.
+bool PlatformGivenByArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] != nullptr && (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0))
+      return true;
+  return false;
+}
+
+// Why the application could open no display, or empty when it can or when
+// the chosen platform needs none. An X display is tried; a Wayland one is
+// left to the platform.
+std::string MissingDisplay() {
+  const char* chosen = std::getenv("QT_QPA_PLATFORM");
+  std::string platform = chosen != nullptr ? chosen : "";
+  platform = platform.substr(0, platform.find(';'));
+  if (!platform.empty() && platform != "xcb") return {};
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool haveWayland = wayland != nullptr && wayland[0] != '\0';
+  if (haveWayland && platform.empty()) return {};
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || display[0] == '\0')
+    return haveWayland ? "DISPLAY is not set" : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  xcb_connection_t* connection = xcb_connect(display, nullptr);
+  const bool ok = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  if (!ok) return std::string("no X server answers at DISPLAY=") + display;
+  return {};
+}
+
+bool OnMainThread() {
+  return QCoreApplication::instance() != nullptr && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+// True once the connection to the X server has failed for good.
+bool DisplayConnectionBroken() {
+  if (qGuiApp == nullptr) return false;
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 != nullptr && x11->connection() != nullptr && xcb_connection_has_error(x11->connection()) != 0;
+}
+
+// The display has gone (its server died, the session ended, or the server
+// dropped this client): no window can close in order any more, so only the
+// application's Close event runs, and the process ends with status 1.
+void EndOnLostDisplay() {
+  static bool ending = false;
+  if (ending) return;
+  ending = true;
+  RuntimeState& s = State();
+  s.quitting = true;
+  Ref<Application> app = GetAppObject();
+  if (app && app->IsOpened() && !s.closeRaised) {
+    s.closeRaised = true;
+    CallProgram([&] { app->Event_Close(); });
+  }
+  std::fprintf(stderr, "%s: lost the connection to the display\n", ProgramName().c_str());
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
+// The platform reports a broken display connection with a warning and then
+// ends the process with exit(), from inside the event loop; the run ends
+// here instead, while everything is still in place.
+void OnPlatformMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtWarningMsg && OnMainThread() && DisplayConnectionBroken()) EndOnLostDisplay();
+  if (State().platformMessages != nullptr) State().platformMessages(type, context, text);
+}
+
+// A window destroyed by another program (a window tool, a session manager)
+// is treated as a click in its close box.
+class WindowDestroyedFilter : public QAbstractNativeEventFilter {
+ public:
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
+    const xcb_window_t gone = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (dynamic_cast<TopWidget*>(w) == nullptr || static_cast<xcb_window_t>(w->internalWinId()) != gone) continue;
+      // After the platform has finished with the event; not at all once the
+      // widget has gone.
+      QTimer::singleShot(0, w, [w] { w->close(); });
+    }
+    return false;
+  }
+};
+
 void OnSignal(int) {
   const char byte = 1;
   if (State().signalPipe[1] >= 0) {
@@ -88,8 +208,8 @@ void InstallSignalHandlers() {
   RuntimeState& s = State();
   if (s.signalPipe[0] >= 0) return;
   if (pipe2(s.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  s.signalNotifier = std::make_unique<QSocketNotifier>(s.signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(s.signalNotifier.get(), &QSocketNotifier::activated, [] {
+  s.signalNotifier = new QSocketNotifier(s.signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(s.signalNotifier, &QSocketNotifier::activated, [] {
     char buf[16];
     while (read(State().signalPipe[0], buf, sizeof buf) > 0) {
     }
@@ -140,11 +260,22 @@ bool System::MouseDown() { return State().buttonsDown; }
 void RuntimeInit(int argc, char** argv) {
   RuntimeState& s = State();
   if (s.app) return;
+  if (!PlatformGivenByArguments(argc, argv)) {
+    const std::string missing = MissingDisplay();
+    if (!missing.empty()) {
+      std::fprintf(stderr, "%s: cannot open a display: %s; set DISPLAY or WAYLAND_DISPLAY\n",
+                   ProgramName().c_str(), missing.c_str());
+      std::exit(1);
+    }
+  }
   s.argc = argc;
-  s.app = std::make_unique<QApplication>(s.argc, argv);
+  s.app = new QApplication(s.argc, argv);
   s.app->setQuitOnLastWindowClosed(false);
   static FrameworkFilter filter;
   s.app->installEventFilter(&filter);
+  s.windowFilter = new WindowDestroyedFilter;
+  s.app->installNativeEventFilter(s.windowFilter);
+  s.platformMessages = qInstallMessageHandler(OnPlatformMessage);
   s.exitStatus = 0;
 }
 
@@ -190,16 +321,32 @@ int RuntimeExit() {
   runtime::ReleaseClosedWindows();
   ShutDownThreads();
   app = nullptr;
-  s.signalNotifier.reset();
+  delete s.signalNotifier;
+  s.signalNotifier = nullptr;
+  const int status = s.exitStatus;
   if (s.app) {
+    // A sound thread caught in a server that never answers would hold the
+    // platform's teardown for as long as the server's client library waits.
+    // Everything of the program is released by now: the process ends here,
+    // and leaves that thread behind.
+    if (!ShutDownSound()) {
+      std::fflush(nullptr);
+      std::_Exit(status);
+    }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (QWidget* w : QApplication::topLevelWidgets()) delete w;
-    s.app.reset();
+    qInstallMessageHandler(s.platformMessages);
+    s.platformMessages = nullptr;
+    s.app->removeNativeEventFilter(s.windowFilter);
+    delete s.windowFilter;
+    s.windowFilter = nullptr;
+    delete s.app;
+    s.app = nullptr;
   }
-  const int status = s.exitStatus;
   s.exitStatus = 0;
   s.quitting = false;
   s.quitRequested = false;
+  s.closeRaised = false;
   return status;
 }
 
@@ -208,11 +355,11 @@ void RuntimeUnhandledException(std::exception_ptr e) {
   try {
     std::rethrow_exception(e);
   } catch (const RuntimeException& ex) {
-    std::fprintf(stderr, "Pandrisk: unhandled %s: %s\n", ex.Name(), ex.what());
+    std::fprintf(stderr, "%s: unhandled %s: %s\n", ProgramName().c_str(), ex.Name(), ex.what());
   } catch (const std::exception& ex) {
-    std::fprintf(stderr, "Pandrisk: unhandled %s: %s\n", typeid(ex).name(), ex.what());
+    std::fprintf(stderr, "%s: unhandled %s: %s\n", ProgramName().c_str(), typeid(ex).name(), ex.what());
   } catch (...) {
-    std::fprintf(stderr, "Pandrisk: unhandled exception of unknown class\n");
+    std::fprintf(stderr, "%s: unhandled exception of unknown class\n", ProgramName().c_str());
   }
   std::fflush(stderr);
 }
@@ -261,6 +408,7 @@ void Application::Quit() {
     }
   }
   for (const auto& w : windows) runtime::CloseWindow(w);
+  s.closeRaised = true;
   Event_Close();
   EndEventLoop();
 }

@@ -163,11 +163,10 @@ constexpr auto kRetryDelay = std::chrono::seconds(3);
 // kMaxWait, so that a slow device does not play a burst of stale sounds.
 constexpr size_t kMaxPending = 64;
 constexpr auto kMaxWait = std::chrono::seconds(1);
-// How long quitting waits for the audio thread. It is quick unless the
-// thread is caught in a server that never answers; then the client library
-// gives up after 30 s, and the multimedia library's own teardown would wait
-// for that as well, so the thread is given the time to come out cleanly.
-constexpr int kShutdownWaitMs = 35000;
+// How long quitting waits for the audio thread. It ends in milliseconds
+// unless it is caught in a server that never answers, where the client
+// library waits 30 s; then it is left, and quitting does not wait for it.
+constexpr int kShutdownWaitMs = 500;
 
 struct PendingVoice {
   std::shared_ptr<const SoundData> sound;
@@ -189,7 +188,8 @@ class AudioEngine {
 
   void Play(std::shared_ptr<const SoundData> sound, int32_t volume);
   SoundDeviceState State() const { return state_.load(); }
-  void Shutdown();
+  // False when the audio thread did not end in time and was left running.
+  bool Shutdown();
 
   // Audio thread.
   void TakeVoices(std::vector<PendingVoice>& out) {
@@ -350,15 +350,15 @@ void AudioEngine::Play(std::shared_ptr<const SoundData> sound, int32_t volume) {
   inbox_.push_back(PendingVoice{std::move(sound), volume, now});
 }
 
-void AudioEngine::Shutdown() {
+bool AudioEngine::Shutdown() {
   {
     std::lock_guard lock(mutex_);
-    if (shutDown_) return;
+    if (shutDown_) return thread_ == nullptr;
     shutDown_ = true;
     inbox_.clear();
     state_ = SoundDeviceState::Closed;
   }
-  if (thread_ == nullptr) return;
+  if (thread_ == nullptr) return true;
   QMetaObject::invokeMethod(
       worker_,
       [w = worker_] {
@@ -369,12 +369,13 @@ void AudioEngine::Shutdown() {
   if (!thread_->wait(QDeadlineTimer(kShutdownWaitMs))) {
     // Still stuck in the server's client library: leave the thread to the
     // end of the process rather than destroy what it runs on.
-    return;
+    return false;
   }
   delete worker_;
   worker_ = nullptr;
   delete thread_;
   thread_ = nullptr;
+  return true;
 }
 
 class DeviceSoundOutput final : public SoundOutput {
@@ -390,6 +391,9 @@ std::shared_ptr<SoundOutput>& OutputOverride() {
 }
 
 }  // namespace
+
+// For the run time's shut-down: false when the audio thread was left running.
+bool ShutDownSound() { return AudioEngine::Instance().Shutdown(); }
 
 void SetSoundOutput(std::shared_ptr<SoundOutput> output) { OutputOverride() = std::move(output); }
 
