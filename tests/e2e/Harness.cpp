@@ -1,4 +1,5 @@
 #include "tests/e2e/Harness.h"
+#include "tests/support/TestSupport.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -210,6 +212,12 @@ Display::~Display() {
   xvfb_.reset();
 }
 
+void Display::KillServer() {
+  if (!xvfb_) return;
+  xvfb_->Signal(SIGKILL);
+  xvfb_->Wait(5000);
+}
+
 std::string Display::Xdotool(const std::string& args) { return Run("DISPLAY=" + name_ + " xdotool " + args + " 2>/dev/null"); }
 
 std::string Display::FindWindow(const std::string& title, int ms) {
@@ -260,6 +268,17 @@ void Display::Key(const std::string& window, const std::string& keys) {
 // ---------------------------------------------------------------- the game
 
 std::string GameBinary() { return std::string(PANDRISK_BINARY_DIR) + "/pandrisk"; }
+
+std::string InstallGame(const std::string& folder) {
+  namespace fs = std::filesystem;
+  fs::create_directories(folder);
+  const std::string binary = folder + "/pandrisk";
+  std::error_code ec;
+  fs::create_hard_link(GameBinary(), binary, ec);
+  if (ec) fs::copy_file(GameBinary(), binary);
+  fs::copy(testsupport::SourceResourcesDir(), folder + "/resources", fs::copy_options::recursive);
+  return binary;
+}
 
 GameRun::GameRun(const std::string& prefsDir, const std::map<std::string, std::string>& extraEnv,
                  const std::string& binary) {

@@ -69,6 +69,8 @@ class Display {
   void Click(const std::string& window, int x, int y);
   void Key(const std::string& window, const std::string& keys);
   std::string Xdotool(const std::string& args);
+  // Ends the X server at once, as when it crashes.
+  void KillServer();
 
  private:
   std::string name_;
@@ -78,6 +80,10 @@ class Display {
 
 // The game binary of this build and a private world for it to run in.
 std::string GameBinary();
+// Installs the game in `folder` as a player would: the binary (a hard link
+// where possible) with a copy of the resources folder beside it; the
+// binary's path.
+std::string InstallGame(const std::string& folder);
 struct GameRun {
   explicit GameRun(const std::string& prefsDir, const std::map<std::string, std::string>& extraEnv = {},
                    const std::string& binary = GameBinary());

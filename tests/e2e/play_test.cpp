@@ -2,6 +2,7 @@
 // the mouse and the keyboard, and read back from the screen.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -198,18 +199,26 @@ TEST(Play, ClosingTheGameWindowClosesHelpAndQuits) {
 }
 
 // The game beside a resources folder with one file missing (or none at
-// all) still starts, plays and quits.
+// all), or with something that is no file in its place, still starts, plays
+// and quits. "<name> as a FIFO" puts a named pipe in the file's place (an
+// open of it would wait for a writer for ever), "<name> linked to /dev/zero"
+// a link to a device that never ends.
 class MissingResource : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(MissingResource, TheGameStillPlays) {
   testsupport::TempDir app;
-  const std::string binary = app.File("pandrisk");
-  std::error_code ec;
-  fs::create_hard_link(e2e::GameBinary(), binary, ec);
-  if (ec) fs::copy_file(e2e::GameBinary(), binary);
-  if (GetParam() != "(the whole folder)") {
-    fs::copy(testsupport::SourceResourcesDir(), app.File("resources"), fs::copy_options::recursive);
-    ASSERT_TRUE(fs::remove(app.File("resources/" + GetParam())));
+  const std::string binary = e2e::InstallGame(app.path());
+  const std::string param = GetParam();
+  if (param == "(the whole folder)") {
+    fs::remove_all(app.File("resources"));
+  } else {
+    const std::string name = param.substr(0, param.find(' '));
+    const std::string file = app.File("resources/" + name);
+    ASSERT_TRUE(fs::remove(file));
+    if (param == name + " as a FIFO") {
+      ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
+    }
+    if (param == name + " linked to /dev/zero") fs::create_symlink("/dev/zero", file);
   }
   START_GAME(g, {}, binary);
   g.ClickRow(2);
@@ -226,7 +235,8 @@ TEST_P(MissingResource, TheGameStillPlays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Resources, MissingResource,
-    ::testing::Values("(the whole folder)", "Application.rsrc", "SilenceSnd.wav", "SoundVolSnd.wav", "PushSnd.wav",
+    ::testing::Values("(the whole folder)", "Application.rsrc", "Application.rsrc as a FIFO",
+                      "Application.rsrc linked to /dev/zero", "SilenceSnd.wav", "SoundVolSnd.wav", "PushSnd.wav",
                       "BlockSnd.wav", "CompleteSnd.wav", "IconPict.png", "DrevakonPict.png", "TargetSystemPict.png",
                       "BackPict.png", "ButtonPictN.png", "ButtonPictR.png", "ButtonPictD.png", "ButtonPictM.png",
                       "PushPict.png", "StartBtnPictN.png", "StartBtnPictR.png", "ResetBtnPictN.png",

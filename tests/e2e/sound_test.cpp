@@ -93,11 +93,10 @@ TEST(GameSound, TheIdleSoundComesAboutOnceASecond) {
   // The shipped idle sound is silence; an audible one in its place shows
   // when it plays.
   testsupport::TempDir app;
-  fs::create_hard_link(e2e::GameBinary(), app.File("pandrisk"));
-  fs::copy(testsupport::SourceResourcesDir(), app.File("resources"), fs::copy_options::recursive);
+  const std::string binary = e2e::InstallGame(app.path());
   fs::copy_file(app.File("resources/BlockSnd.wav"), app.File("resources/SilenceSnd.wav"),
                 fs::copy_options::overwrite_existing);
-  START_WITH_SOUND(rec, g, , app.File("pandrisk"));
+  START_WITH_SOUND(rec, g, , binary);
   std::this_thread::sleep_for(1500ms);
   ASSERT_TRUE(rec.server.StartRecording());
   std::this_thread::sleep_for(4500ms);

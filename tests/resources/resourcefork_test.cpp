@@ -2,13 +2,18 @@
 // cursors, and damaged files that must give nothing rather than a crash.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "framework/Application.h"
 #include "framework/FolderItem.h"
 #include "tests/support/TestSupport.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -135,6 +140,34 @@ TEST(ResourceFork, TheApplicationReadsItsFileFromTheResourcesFolderOnceItIsSound
   ASSERT_TRUE(fork);
   EXPECT_TRUE(fork->GetCursor(168));
   EXPECT_EQ(app->ResourceFork(), fork) << "read once and kept";
+  fw::SetResourcesFolder("");
+}
+
+TEST(ResourceFork, TheApplicationTakesOnlyARegularFileOfBoundedSize) {
+  testsupport::TempDir dir;
+  fw::SetResourcesFolder(dir.path());
+  const std::string path = dir.File("Application.rsrc");
+  const std::string good = File({{"CURS", 168, SquareCursor()}});
+  // Each would block the open, read without end or read far too much.
+  const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+      {"a FIFO", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
+      {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", path); }},
+      {"a folder", [&] { fs::create_directory(path); }},
+      {"a well-formed file above 16 MiB",
+       [&] { testsupport::WriteFile(path, File({{"TEXT", 1, std::string((16 << 20) + 1, 'x')}})); }},
+  };
+  for (const auto& [what, make] : cases) {
+    fs::remove_all(path);
+    make();
+    auto app = fw::New<fw::Application>();
+    EXPECT_FALSE(app->ResourceFork()) << what;
+  }
+  fs::remove_all(path);
+  fs::create_symlink(dir.File("real.rsrc"), path);
+  testsupport::WriteFile(dir.File("real.rsrc"), good);
+  auto app = fw::New<fw::Application>();
+  ASSERT_TRUE(app->ResourceFork()) << "a link to a regular file";
+  EXPECT_TRUE(app->ResourceFork()->GetCursor(168));
   fw::SetResourcesFolder("");
 }
 
