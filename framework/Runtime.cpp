@@ -203,11 +203,26 @@ void OnSignal(int) {
 }
 
 // SIGTERM, SIGINT and SIGHUP (a desktop logout) quit through the usual
-// orderly path, from the event loop.
-void InstallSignalHandlers() {
+// orderly path, from the event loop. They are caught from the start of the
+// run time, before the platform is up: one that comes during start-up waits
+// in the pipe and is answered once the loop runs.
+void CatchSignals() {
   RuntimeState& s = State();
   if (s.signalPipe[0] >= 0) return;
   if (pipe2(s.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+}
+
+void InstallSignalHandlers() {
+  RuntimeState& s = State();
+  CatchSignals();
+  if (s.signalNotifier != nullptr || s.signalPipe[0] < 0) return;
   s.signalNotifier = new QSocketNotifier(s.signalPipe[0], QSocketNotifier::Read);
   QObject::connect(s.signalNotifier, &QSocketNotifier::activated, [] {
     char buf[16];
@@ -220,13 +235,6 @@ void InstallSignalHandlers() {
         QCoreApplication::exit(State().exitStatus);
     });
   });
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
 }
 
 void EndEventLoop() {
@@ -260,6 +268,7 @@ bool System::MouseDown() { return State().buttonsDown; }
 void RuntimeInit(int argc, char** argv) {
   RuntimeState& s = State();
   if (s.app) return;
+  CatchSignals();
   if (!PlatformGivenByArguments(argc, argv)) {
     const std::string missing = MissingDisplay();
     if (!missing.empty()) {
@@ -276,6 +285,7 @@ void RuntimeInit(int argc, char** argv) {
   s.windowFilter = new WindowDestroyedFilter;
   s.app->installNativeEventFilter(s.windowFilter);
   s.platformMessages = qInstallMessageHandler(OnPlatformMessage);
+  InstallSignalHandlers();
   s.exitStatus = 0;
 }
 
