@@ -454,7 +454,11 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
       {"0", [&] { Stored("0"); }, "", "", ""},
       {"00", [&] { Stored("00"); }, "", "", ""},
       {"1 MB of random bytes", [&] { Stored(noise); }, "", "", ""},
-      {"1 MB after the header", [&] { Stored(headed); }, headed.substr(2), "", ""},
+      // A record is a few bytes; a file of more than 64 KiB is no settings
+      // file and counts as unreadable.
+      {"64 KiB after the header", [&] { Stored(headed.substr(0, 65536)); }, headed.substr(2, 65534), "", ""},
+      {"1 MB after the header", [&] { Stored(headed); }, "", "", ""},
+      {"one byte more than 64 KiB", [&] { Stored(headed.substr(0, 65537)); }, "", "", ""},
       {"a folder in its place", [&] { fs::create_directory(File()); }, "", "_1", ""},
       {"a pipe in its place", [&] { mkfifo(File().c_str(), 0600); }, "", "_1", ""},
       {"a dangling link", [&] { fs::create_symlink("gone", File()); }, "", "", ""},
@@ -488,8 +492,8 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
   EXPECT_TRUE(fs::is_symlink(File()));
   EXPECT_EQ(ReadFile(folders.Prefs("gone")), "0010");
 
-  // A link that points to itself names no file: it is left alone and the
-  // defaults hold.
+  // A link that points to itself names no file: it is left alone, the
+  // defaults hold and the settings go under the next name.
   fs::remove_all(folders.Prefs());
   fs::create_directory(folders.Prefs());
   fs::create_symlink(kPrefsName, File());
@@ -497,7 +501,7 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
   StartAndQuit(p);
   EXPECT_EQ(p.GetData(), "10");
   EXPECT_EQ(fs::read_symlink(File()), kPrefsName);
-  EXPECT_EQ(Names(folders.Prefs()), std::vector<std::string>{kPrefsName});
+  EXPECT_EQ(Names(folders.Prefs()), (std::vector<std::string>{kPrefsName, kPrefsName + "_1"}));
   EXPECT_TRUE(Names(folders.Tmp()).empty());
 }
 
