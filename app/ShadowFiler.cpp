@@ -148,11 +148,17 @@ void ShadowFiler::CleanUp() {
       // A file that may not be written is left as it was, and so is one
       // whose owner the new file could not take over.
       ItsShadowFile->Delete();
-    } else if (IsFsspAvail && TbExchangeFiles(ItsBaseFile, ItsShadowFile)) {
-      // The shadow file now holds the former contents.
-      ItsShadowFile->Delete();
     } else {
-      CommitByMove();
+      // The former file lies under the shadow's name once exchanged; held
+      // locked, no other save takes it for one left by an ended save and
+      // puts its own there, which the delete below would then remove.
+      const Ref<LockedFile> former = LockedFile::Hold(ItsBaseFile);
+      if (IsFsspAvail && TbExchangeFiles(ItsBaseFile, ItsShadowFile)) {
+        // The shadow file now holds the former contents.
+        ItsShadowFile->Delete();
+      } else {
+        CommitByMove();
+      }
     }
   }
   Release();

@@ -483,6 +483,18 @@ Ref<LockedFile> LockedFile::Create(const Ref<FolderItem>& item, int32_t& error) 
   return New<LockedFile>(fd);
 }
 
+Ref<LockedFile> LockedFile::Hold(const Ref<FolderItem>& item) {
+  if (!item) return nullptr;
+  const int fd = ::open(item->NativePath().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return New<LockedFile>(fd);
+}
+
 void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits) {
   if (!folder || prefix.empty()) return;
   const int dirfd = ::open(folder->NativePath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

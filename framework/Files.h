@@ -94,6 +94,10 @@ class LockedFile : public Object {
   // decimal digits that are this user's regular files and that no process
   // holds locked; links and everything else stay.
   static void RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits);
+  // A shared lock on an existing regular file, so that RemoveUnlocked
+  // passes it over while it lies under such a name; nil when it cannot be
+  // had at once.
+  static Ref<LockedFile> Hold(const Ref<FolderItem>& item);
 
   explicit LockedFile(int fd);
   ~LockedFile() override;

@@ -361,6 +361,30 @@ TEST_F(ShadowFilerTest, TwoSavesAtOnceEachWriteTheirOwnShadow) {
   EXPECT_TRUE(Names(folders.Tmp()).empty());
 }
 
+TEST_F(ShadowFilerTest, ASaveBetweenAnotherOnesExchangeAndItsDeleteIsKept) {
+  WriteFile(Base(), "00A2");
+  ShadowFiler a(Item(Base()));
+  ShadowFiler b(Item(Base()));
+  WriteCreated(a, "00A1");
+  // Just after a's exchange the former file lies under a's shadow name; b
+  // makes its shadow then, and a deletes its own afterwards.
+  bool done = false;
+  SetFileStepHook([&](FileStep s, const std::string&) {
+    if (s == FileStep::SyncFolder && !done) {
+      done = true;
+      WriteCreated(b, "00B2");
+    }
+    return 0;
+  });
+  a.CleanUp();
+  SetFileStepHook(nullptr);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(ReadFile(Base()), "00A1");
+  b.CleanUp();
+  EXPECT_EQ(ReadFile(Base()), "00B2");
+  EXPECT_TRUE(Names(folders.Tmp()).empty());
+}
+
 TEST_F(ShadowFilerTest, AnyEntryTakesAShadowNameAndNoLinkIsFollowed) {
   const std::string outside = folders.dir.File("outside");
   struct Case {
