@@ -22,10 +22,10 @@ class Appl : public fw::Application {
   void Event_Close() override;
   void Event_Open() override;
   void Event_EnableMenuItems() override;
-  bool AppleAbout_Action();
-  bool HelpApp_Action();
-  bool GameMenuSoundVol_Action(int32_t index);
-  void Constructor() {}
+  virtual bool AppleAbout_Action();
+  virtual bool HelpApp_Action();
+  virtual bool GameMenuSoundVol_Action(int32_t index);
+  virtual void Constructor() {}
 };
 
 // The registered application object; nil when there is none or it is not an Appl.

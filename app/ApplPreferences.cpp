@@ -14,6 +14,9 @@ namespace {
 
 constexpr const char* kHeader = "00";
 constexpr const char* kFileType = "PREF";
+// The most of a file that is read: the record is a few bytes, and a longer
+// file is no settings file and counts as unreadable.
+constexpr int32_t kMaxFileBytes = 64 * 1024;
 
 // A number read from text as an Int32: the fraction dropped, values beyond
 // the range held at its ends, and what is no number at all as 0.
@@ -61,10 +64,10 @@ void ApplPreferences::MacRestore() {
     ItsData.clear();
     return;
   }
-  ItsData = in->ReadAll();
+  ItsData = in->Read(kMaxFileBytes + 1);
   // A file that could not be read to its end counts as unreadable: a part
   // of it must not pass for the whole record.
-  const bool complete = in->LastErrorCode() == 0;
+  const bool complete = in->LastErrorCode() == 0 && LenB(ItsData) <= kMaxFileBytes;
   in->Close();
   if (!complete || LenB(ItsData) < 3) {
     ItsData.clear();
@@ -79,9 +82,9 @@ void ApplPreferences::MacSave() {
   const Ref<FolderItem> item = MacFileMake(true);
   if (!item) return;
   const Ref<ShadowFiler> filer = New<ShadowFiler>(item);
-  const Ref<FolderItem> target = filer->RefShadowFile();
-  const Ref<TextOutputStream> out = TextOutputStream::Create(target);
+  const Ref<TextOutputStream> out = filer->CreateShadowFile();
   if (!out) return;
+  const Ref<FolderItem> target = filer->RefShadowFile();
   out->Write(kHeader);
   out->Write(ItsData);
   out->Close();
@@ -91,8 +94,8 @@ void ApplPreferences::MacSave() {
     filer->Abort();
     return;
   }
-  // Where the filesystem keeps no codes, the declared file type still
-  // recognises the file by its name, so a failure here is no reason to stop.
+  // Where the filesystem keeps no codes, the file is still recognised by
+  // its name and its header, so a failure here is no reason to stop.
   target->MacCreator(FileCreator);
   target->MacType(kFileType);
   filer->CleanUp();
@@ -110,10 +113,33 @@ Ref<FolderItem> ApplPreferences::MacFileMake(bool create) {
     const std::string name = n == 0 ? FileName : FileName + "_" + Str(static_cast<double>(n));
     const Ref<FolderItem> item = folder->Child(name);
     if (!item) return nullptr;
-    if (!item->Exists()) return create ? item : nullptr;
-    if (item->MacCreator() == FileCreator && item->MacType() == kFileType) return item;
+    switch (Kind(item)) {
+      case Entry::Free:
+        return create ? item : nullptr;
+      case Entry::Own:
+        return item;
+      case Entry::Other:
+        break;
+    }
     YieldToNextThread();
   }
+}
+
+ApplPreferences::Entry ApplPreferences::Kind(const Ref<FolderItem>& item) {
+  // A loop of links names no file, and a link into a folder that is not
+  // there names one that can never be made: neither can hold the settings.
+  const Ref<FolderItem> file = item->Resolved();
+  if (!file) return Entry::Other;
+  if (!item->Exists()) {
+    const Ref<FolderItem> parent = file->Parent();
+    return parent && parent->Directory() ? Entry::Free : Entry::Other;
+  }
+  if (file->Directory() || item->MacCreator() != FileCreator || item->MacType() != kFileType) return Entry::Other;
+  if (item->HasOwnMacCodes()) return Entry::Own;
+  // Without codes of its own (a copy, a filesystem that keeps none), only
+  // the record's header tells the program's file from another one.
+  const Ref<TextInputStream> in = TextInputStream::Open(item);
+  return in && in->Read(2) == kHeader ? Entry::Own : Entry::Other;
 }
 
 std::string ApplPreferences::VersionInfo() { return "2011-12-04,1"; }

@@ -61,10 +61,18 @@ class ApplPreferences {
   // The preferences file: FileName, or FileName_1, _2, ... past items of
   // that name that belong to something else. When none of the
   // application's own exists: the first free name when `create`, else nil.
+  // A file of the application's own carries its creator and type; one
+  // without codes of its own counts only when it begins with the header.
+  // Folders, loops of links and links into missing folders belong to
+  // something else.
   virtual fw::Ref<fw::FolderItem> MacFileMake(bool create);
   virtual fw::Ref<fw::FolderItem> WinFileMake(bool create);
   virtual void WinSave();
   virtual void WinRestore();
+
+  enum class Entry { Free, Own, Other };
+  // What lies at a candidate name.
+  Entry Kind(const fw::Ref<fw::FolderItem>& item);
 
   std::string FileName;
   std::string FileCreator;

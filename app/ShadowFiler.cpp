@@ -1,5 +1,7 @@
 #include "app/ShadowFiler.h"
 
+#include <cerrno>
+
 #include "framework/Strings.h"
 #include "framework/Thread.h"
 
@@ -13,7 +15,10 @@ constexpr int32_t kRecordNameBytes = 63;
 
 ShadowFiler::ShadowFiler(const Ref<FolderItem>& base) { Constructor(base); }
 
+ShadowFiler::~ShadowFiler() { Release(); }
+
 void ShadowFiler::Constructor(const Ref<FolderItem>& base) {
+  Release();
   ItsBaseFile = nullptr;
   ItsShadowFile = nullptr;
   IsShadowAvail = false;
@@ -44,15 +49,18 @@ void ShadowFiler::Constructor(const Ref<FolderItem>& base) {
   }
 
   // The numbers run from 1 to one past the bound; the bound is tested
-  // after a taken name.
+  // after a taken name. Any entry takes a name, a link even when it leads
+  // nowhere: writing there would follow it.
   int32_t n = 0;
   bool taken;
   do {
     ++n;
     ItsShadowFile = folder->Child(name + Format(n, "000000"));
-    taken = !ItsShadowFile || ItsShadowFile->Exists();
+    taken = !ItsShadowFile || ItsShadowFile->EntryExists();
     YieldToNextThread();
   } while (taken && n <= kMaxShadowNumber);
+  ShadowPrefix = name;
+  ShadowNumber = n;
 
   if (taken) {
     ItsShadowFile = nullptr;
@@ -77,7 +85,54 @@ std::string ShadowFiler::VersionInfo() { return "2011-11-25,1"; }
 
 Ref<FolderItem> ShadowFiler::RefShadowFile() { return IsShadowAvail ? ItsShadowFile : ItsBaseFile; }
 
+Ref<TextOutputStream> ShadowFiler::CreateShadowFile() {
+  if (!ItsBaseFile) return nullptr;
+  if (!IsShadowAvail) return TextOutputStream::Overwrite(ItsBaseFile);
+  Ref<FolderItem> folder = ItsShadowFile->Parent();
+  if (!folder) return nullptr;
+  LockedFile::RemoveUnlocked(folder, ShadowPrefix, 6);
+  bool remade = false;
+  for (int32_t n = ShadowNumber; n <= kMaxShadowNumber + 1;) {
+    const Ref<FolderItem> shadow = folder->Child(ShadowPrefix + Format(n, "000000"));
+    int32_t error = EINVAL;
+    const Ref<LockedFile> lock = shadow ? LockedFile::Create(shadow, error) : nullptr;
+    if (lock) {
+      const Ref<TextOutputStream> out = TextOutputStream::Create(shadow);
+      if (!out) {
+        shadow->Delete();
+        return nullptr;
+      }
+      ItsShadowFile = shadow;
+      ShadowNumber = n;
+      ShadowLock = lock;
+      return out;
+    }
+    if (error == ENOENT && !remade) {
+      // Another save removed the temporary folder it left empty.
+      remade = true;
+      folder = ItsBaseFile->TemporaryFolder();
+      if (!folder) return nullptr;
+      continue;
+    }
+    if (error != EEXIST) return nullptr;
+    ++n;
+    YieldToNextThread();
+  }
+  // Every name taken meanwhile: the base file itself, as when there is none.
+  ItsShadowFile = nullptr;
+  IsShadowAvail = false;
+  ItsStatus = kNoShadowName;
+  return TextOutputStream::Overwrite(ItsBaseFile);
+}
+
 bool ShadowFiler::RefShadowAvail() { return IsShadowAvail; }
+
+void ShadowFiler::Release() {
+  ShadowLock = nullptr;
+  if (IsShadowAvail && ItsShadowFile) {
+    if (const Ref<FolderItem> folder = ItsShadowFile->Parent()) folder->ReleaseTemporaryFolder();
+  }
+}
 
 void ShadowFiler::CommitByMove() {
   // One rename over the base file, so that no moment exists without it;
@@ -93,13 +148,20 @@ void ShadowFiler::CleanUp() {
       // A file that may not be written is left as it was, and so is one
       // whose owner the new file could not take over.
       ItsShadowFile->Delete();
-    } else if (IsFsspAvail && TbExchangeFiles(ItsBaseFile, ItsShadowFile)) {
-      // The shadow file now holds the former contents.
-      ItsShadowFile->Delete();
     } else {
-      CommitByMove();
+      // The former file lies under the shadow's name once exchanged; held
+      // locked, no other save takes it for one left by an ended save and
+      // puts its own there, which the delete below would then remove.
+      const Ref<LockedFile> former = LockedFile::Hold(ItsBaseFile);
+      if (IsFsspAvail && TbExchangeFiles(ItsBaseFile, ItsShadowFile)) {
+        // The shadow file now holds the former contents.
+        ItsShadowFile->Delete();
+      } else {
+        CommitByMove();
+      }
     }
   }
+  Release();
   ItsBaseFile = nullptr;
   ItsShadowFile = nullptr;
   IsShadowAvail = false;
@@ -108,6 +170,7 @@ void ShadowFiler::CleanUp() {
 
 void ShadowFiler::Abort() {
   if (IsShadowAvail && ItsShadowFile->Exists()) ItsShadowFile->Delete();
+  Release();
   ItsBaseFile = nullptr;
   ItsShadowFile = nullptr;
   IsShadowAvail = false;

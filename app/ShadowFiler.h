@@ -27,7 +27,7 @@ class ShadowFiler {
 
   ShadowFiler() = default;
   explicit ShadowFiler(const fw::Ref<fw::FolderItem>& base);
-  virtual ~ShadowFiler() = default;
+  virtual ~ShadowFiler();
   ShadowFiler(const ShadowFiler&) = delete;
   ShadowFiler& operator=(const ShadowFiler&) = delete;
 
@@ -39,6 +39,15 @@ class ShadowFiler {
   // The file the caller is to write: the shadow file, or the base file
   // itself when there is no shadow file; nil for a refused base.
   virtual fw::Ref<fw::FolderItem> RefShadowFile();
+  // Makes the file RefShadowFile names and opens it for writing. The
+  // shadow file is made new, never over an entry already there (the next
+  // number is taken then), and stays locked until CleanUp or Abort, so that
+  // no other save removes it; shadow files of this name that nobody holds
+  // locked were left by saves that ended midway and are removed first.
+  // Without a shadow file the base file is written where it lies, its old
+  // bytes kept until the new ones are all written. Nil when neither can be
+  // had (and for a refused base).
+  virtual fw::Ref<fw::TextOutputStream> CreateShadowFile();
   virtual bool RefShadowAvail();
   // Puts the written shadow file in the base file's place: by exchanging
   // the two files' contents, otherwise by one atomic rename over the base
@@ -64,4 +73,11 @@ class ShadowFiler {
  private:
   void FillFileRecord(const fw::Ref<fw::MemoryBlock>& record, const fw::Ref<fw::FolderItem>& file);
   void CommitByMove();
+  // Drops the shadow file's lock and, when the save made it, the hidden
+  // temporary folder left empty.
+  void Release();
+
+  std::string ShadowPrefix;  // the base name, cut, that the six digits follow
+  int32_t ShadowNumber = 0;
+  fw::Ref<fw::LockedFile> ShadowLock;
 };

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -230,6 +231,25 @@ std::string TextInputStream::ReadAll() {
   return out;
 }
 
+std::string TextInputStream::Read(int32_t count) {
+  std::string out;
+  if (fd_ < 0 || count <= 0) return out;
+  out.resize(static_cast<size_t>(count));
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::read(fd_, out.data() + done, out.size() - done);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (lastError_ == 0) lastError_ = errno;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  out.resize(done);
+  return out;
+}
+
 void TextInputStream::Close() {
   if (fd_ < 0) return;
   ::close(fd_);
@@ -244,28 +264,62 @@ bool SharedFolder(const std::string& path) {
   return ::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && (st.st_mode & S_ISVTX) != 0 &&
          (st.st_mode & S_IWOTH) != 0;
 }
-}  // namespace
 
-Ref<TextOutputStream> TextOutputStream::Create(const Ref<FolderItem>& item) {
-  if (!item) return nullptr;
+// Opens the item's regular file for writing, made when missing; -1 when
+// there is none to be had.
+int OpenForWriting(const Ref<FolderItem>& item, int access) {
+  if (!item) return -1;
   const std::string& path = item->NativePath();
-  if (files::Step(FileStep::Create, path) != 0) return nullptr;
+  if (files::Step(FileStep::Create, path) != 0) return -1;
   // In a shared folder another user could have put a link or a file of
   // theirs under the name just found free: neither is followed or written.
   const bool shared = SharedFolder(path);
   int32_t error = 0;
-  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | (shared ? O_NOFOLLOW : 0), error);
+  const int fd = OpenRegular(path, access | O_CREAT | (shared ? O_NOFOLLOW : 0), error);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (shared && (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Writes all the bytes at the offset; 0 or the errno of the failure.
+int32_t WriteAt(int fd, const char* data, size_t size, off_t offset) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+}  // namespace
+
+Ref<TextOutputStream> TextOutputStream::Create(const Ref<FolderItem>& item) {
+  const int fd = OpenForWriting(item, O_WRONLY);
   if (fd < 0) return nullptr;
   // Emptied only once it is known to be a file we may replace.
-  struct stat st;
-  if ((shared && (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())) || ::ftruncate(fd, 0) != 0) {
+  if (::ftruncate(fd, 0) != 0) {
     ::close(fd);
     return nullptr;
   }
-  return New<TextOutputStream>(Opened{}, fd, path);
+  return New<TextOutputStream>(Opened{}, fd, item->NativePath());
 }
 
-TextOutputStream::TextOutputStream(const Opened&, int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+Ref<TextOutputStream> TextOutputStream::Overwrite(const Ref<FolderItem>& item) {
+  // Read access too: the old bytes are kept to be put back.
+  const int fd = OpenForWriting(item, O_RDWR);
+  if (fd < 0) return nullptr;
+  return New<TextOutputStream>(Opened{}, fd, item->NativePath(), true);
+}
+
+TextOutputStream::TextOutputStream(const Opened&, int fd, std::string path, bool inPlace)
+    : fd_(fd), path_(std::move(path)), inPlace_(inPlace) {}
 
 TextOutputStream::~TextOutputStream() { Close(); }
 
@@ -273,6 +327,10 @@ void TextOutputStream::Write(const std::string& text) {
   if (fd_ < 0 || lastError_ != 0) return;
   if (const int32_t e = files::Step(FileStep::Write, path_)) {
     lastError_ = e;
+    return;
+  }
+  if (inPlace_) {
+    pending_ += text;
     return;
   }
   size_t done = 0;
@@ -287,17 +345,195 @@ void TextOutputStream::Write(const std::string& text) {
   }
 }
 
+int32_t TextOutputStream::CommitInPlace() {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return errno;
+  const std::string& fresh = pending_;
+  const size_t oldSize = static_cast<size_t>(st.st_size);
+  // Only the bytes about to be written over are kept, however long the
+  // file is.
+  std::string old(std::min(oldSize, fresh.size()), '\0');
+  size_t got = 0;
+  while (got < old.size()) {
+    const ssize_t n = ::pread(fd_, old.data() + got, old.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    got += static_cast<size_t>(n);
+  }
+  const auto putBack = [&] {
+    WriteAt(fd_, old.data(), old.size(), 0);
+    if (::ftruncate(fd_, static_cast<off_t>(oldSize)) == 0) ::fsync(fd_);
+  };
+  // What lies past the old end comes first: when the disk is full that is
+  // where it shows, before an old byte has changed.
+  if (fresh.size() > oldSize) {
+    if (const int32_t e = WriteAt(fd_, fresh.data() + oldSize, fresh.size() - oldSize, static_cast<off_t>(oldSize))) {
+      putBack();
+      return e;
+    }
+  }
+  if (const int32_t e = WriteAt(fd_, fresh.data(), old.size(), 0)) {
+    putBack();
+    return e;
+  }
+  if (const int32_t e = files::SyncFd(fd_, path_, FileStep::Sync)) {
+    putBack();
+    return e;
+  }
+  if (fresh.size() < oldSize) {
+    if (::ftruncate(fd_, static_cast<off_t>(fresh.size())) != 0) {
+      const int32_t e = errno;
+      putBack();
+      return e;
+    }
+    if (const int32_t e = files::SyncFd(fd_, path_, FileStep::Sync)) return e;
+  }
+  return 0;
+}
+
 void TextOutputStream::Close() {
   if (fd_ < 0) return;
   // A full disk or a failing device may show itself only at the flush or
-  // the close; either counts as a failed write.
-  const int32_t e = files::SyncFd(fd_, path_, FileStep::Sync);
+  // the close; either counts as a failed write. Bytes to be put in place
+  // after a failed write are not put there at all.
+  int32_t e = 0;
+  if (!inPlace_) e = files::SyncFd(fd_, path_, FileStep::Sync);
+  else if (lastError_ == 0) e = CommitInPlace();
+  pending_.clear();
   if (e != 0 && lastError_ == 0) lastError_ = e;
   if (const int32_t c = files::Step(FileStep::Close, path_)) {
     if (lastError_ == 0) lastError_ = c;
   }
   if (::close(fd_) != 0 && lastError_ == 0) lastError_ = errno;
   fd_ = -1;
+}
+
+// ---- Locked files
+
+namespace {
+// The folder and the name of a path.
+std::pair<std::string, std::string> Split(const std::string& path) {
+  const std::filesystem::path p(path);
+  return {p.has_parent_path() ? p.parent_path().string() : std::string("."), p.filename().string()};
+}
+
+// Gives the open unnamed file the name; 0 or the errno.
+int32_t LinkUnnamed(int fd, int dirfd, const std::string& name) {
+  if (::linkat(fd, "", dirfd, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  if (errno == EEXIST) return EEXIST;
+  // Without the right to link by descriptor, the link through /proc serves.
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+}  // namespace
+
+LockedFile::LockedFile(int fd) : fd_(fd) {}
+
+LockedFile::~LockedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Ref<LockedFile> LockedFile::Create(const Ref<FolderItem>& item, int32_t& error) {
+  error = 0;
+  if (!item) {
+    error = EINVAL;
+    return nullptr;
+  }
+  const std::string& path = item->NativePath();
+  if (const int32_t e = files::Step(FileStep::Create, path)) {
+    error = e;
+    return nullptr;
+  }
+  const auto [folder, name] = Split(path);
+  const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirfd < 0) {
+    error = errno;
+    return nullptr;
+  }
+  // Made without a name, locked, then given the name: no other process can
+  // meet it unlocked, and the link fails on an entry of any kind there.
+  int fd = ::openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    const int32_t e = ::flock(fd, LOCK_EX) == 0 ? LinkUnnamed(fd, dirfd, name) : errno;
+    if (e != 0) {
+      ::close(fd);
+      fd = -1;
+      if (e == EEXIST || e == ENOSPC || e == EDQUOT || e == EROFS || e == EACCES || e == EPERM) {
+        ::close(dirfd);
+        error = e;
+        return nullptr;
+      }
+    }
+  }
+  // Where files without a name cannot be made, the exclusive create serves,
+  // locked straight after.
+  if (fd < 0) {
+    fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) {
+      error = errno;
+      if (fd >= 0) {
+        ::unlinkat(dirfd, name.c_str(), 0);
+        ::close(fd);
+      }
+      ::close(dirfd);
+      return nullptr;
+    }
+  }
+  ::close(dirfd);
+  return New<LockedFile>(fd);
+}
+
+Ref<LockedFile> LockedFile::Hold(const Ref<FolderItem>& item) {
+  if (!item) return nullptr;
+  const int fd = ::open(item->NativePath().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return New<LockedFile>(fd);
+}
+
+void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits) {
+  if (!folder || prefix.empty()) return;
+  const int dirfd = ::open(folder->NativePath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirfd < 0) return;
+  std::vector<std::string> names;
+  const int scan = ::dup(dirfd);
+  DIR* d = scan >= 0 ? ::fdopendir(scan) : nullptr;
+  if (d == nullptr) {
+    if (scan >= 0) ::close(scan);
+    ::close(dirfd);
+    return;
+  }
+  while (const dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry.size() != prefix.size() + static_cast<size_t>(digits) || entry.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    if (std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.end(),
+                    [](char c) { return c >= '0' && c <= '9'; }))
+      names.push_back(entry);
+  }
+  ::closedir(d);
+  for (const std::string& name : names) {
+    struct stat before;
+    if (::fstatat(dirfd, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(before.st_mode) ||
+        before.st_uid != ::geteuid())
+      continue;
+    const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened, now;
+    // Removed only while this process holds the lock, and only while the
+    // name still names the file locked; a live maker holds it to the end.
+    if (::fstat(fd, &opened) == 0 && opened.st_ino == before.st_ino && opened.st_dev == before.st_dev &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        now.st_ino == opened.st_ino && now.st_dev == opened.st_dev &&
+        files::Step(FileStep::Delete, folder->NativePath() + "/" + name) == 0)
+      ::unlinkat(dirfd, name.c_str(), 0);
+    ::close(fd);
+  }
+  ::close(dirfd);
 }
 
 // ---- Memory blocks

@@ -28,6 +28,9 @@ class TextInputStream : public Object {
   // Every byte from the current position to the end. On a read error it
   // gives what it read and sets LastErrorCode.
   std::string ReadAll();
+  // At most `count` bytes from the current position (fewer at the end), so
+  // that a huge file costs no more than that.
+  std::string Read(int32_t count);
   void Close();
   // errno of the first failure; 0 while everything went well.
   int32_t LastErrorCode() const { return lastError_; }
@@ -47,9 +50,16 @@ class TextOutputStream : public Object {
   // write (sticky, like /tmp) a link is not followed and another user's
   // file is not opened.
   static Ref<TextOutputStream> Create(const Ref<FolderItem>& item);
+  // A stream that replaces the file's bytes where it lies, for a file that
+  // can only be written itself: the file (made when missing) keeps its old
+  // bytes while the text is written, and Close puts the new ones over them
+  // from the start, flushes them and cuts the file to their length. When
+  // any of that fails, the old bytes are put back. Links are followed and
+  // shared folders treated as by Create.
+  static Ref<TextOutputStream> Overwrite(const Ref<FolderItem>& item);
 
   struct Opened;
-  TextOutputStream(const Opened&, int fd, std::string path);
+  TextOutputStream(const Opened&, int fd, std::string path, bool inPlace = false);
   ~TextOutputStream() override;
 
   // After a failure, further writes do nothing.
@@ -61,9 +71,41 @@ class TextOutputStream : public Object {
   int32_t LastErrorCode() const { return lastError_; }
 
  private:
+  int32_t CommitInPlace();
+
   int fd_ = -1;
   std::string path_;
   int32_t lastError_ = 0;
+  bool inPlace_ = false;
+  std::string pending_;  // what Overwrite's stream puts in place at Close
+};
+
+// A new file that this process holds locked (flock) for as long as the
+// object lives, so that other processes can tell it from one whose maker
+// has gone.
+class LockedFile : public Object {
+ public:
+  // Makes an empty regular file under the item's name, locked from its
+  // first moment, and only where no entry of any kind has that name (not
+  // even a link that leads nowhere, which is never followed); nil and
+  // `error` otherwise (EEXIST for a taken name).
+  static Ref<LockedFile> Create(const Ref<FolderItem>& item, int32_t& error);
+  // Removes the files in the folder named `prefix` followed by `digits`
+  // decimal digits that are this user's regular files and that no process
+  // holds locked; links and everything else stay.
+  static void RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits);
+  // A shared lock on an existing regular file, so that RemoveUnlocked
+  // passes it over while it lies under such a name; nil when it cannot be
+  // had at once.
+  static Ref<LockedFile> Hold(const Ref<FolderItem>& item);
+
+  explicit LockedFile(int fd);
+  ~LockedFile() override;
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+
+ private:
+  int fd_ = -1;
 };
 
 class OutOfBoundsException : public RuntimeException {

@@ -98,6 +98,12 @@ bool FolderItem::Exists() const {
   return fs::exists(fs::path(path_), ec);
 }
 
+bool FolderItem::EntryExists() const {
+  if (files::Step(FileStep::Exists, path_) != 0) return true;
+  struct stat st;
+  return ::lstat(path_.c_str(), &st) == 0;
+}
+
 bool FolderItem::Directory() const {
   std::error_code ec;
   return fs::is_directory(fs::path(path_), ec);
@@ -194,6 +200,12 @@ Ref<FolderItem> FolderItem::TemporaryFolder() const {
   return New<FolderItem>(hidden);
 }
 
+void FolderItem::ReleaseTemporaryFolder() const {
+  // Only an empty folder can be removed, so a file another save has just
+  // made there keeps it.
+  if (Name() == kHiddenTemporaryFolder) ::rmdir(path_.c_str());
+}
+
 Ref<FolderItem> FolderItem::Resolved() const {
   std::string p = path_;
   for (int hops = 0; hops <= kMaxLinks; ++hops) {
@@ -229,6 +241,11 @@ std::string FolderItem::MacCreator() const {
   if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   files::DeclaredCodes(Name(), type, creator);
   return creator;
+}
+
+bool FolderItem::HasOwnMacCodes() const {
+  std::string code;
+  return ReadAttribute(path_, kTypeAttribute, code) || ReadAttribute(path_, kCreatorAttribute, code);
 }
 
 void FolderItem::MacType(const std::string& code) {

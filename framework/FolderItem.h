@@ -30,6 +30,9 @@ class FolderItem : public Object {
   Ref<FolderItem> Child(const std::string& name) const;
 
   bool Exists() const;
+  // True when any entry has the item's name: a symbolic link counts
+  // itself, whether or not it leads anywhere.
+  bool EntryExists() const;
   bool Directory() const;
   // True when the program may write the existing item.
   bool IsWriteable() const;
@@ -56,6 +59,9 @@ class FolderItem : public Object {
   // hidden folder ".TemporaryItems" beside the item, made (0700) when
   // missing; nil when there is none.
   Ref<FolderItem> TemporaryFolder() const;
+  // For a folder TemporaryFolder gave, once the files made there are gone:
+  // the hidden folder goes again when it is empty; the system's stays.
+  void ReleaseTemporaryFolder() const;
 
   // The item a symbolic link finally points to (which need not exist); the
   // item itself otherwise; nil for a loop of links.
@@ -70,6 +76,9 @@ class FolderItem : public Object {
   void MacType(const std::string& code);
   std::string MacCreator() const;
   void MacCreator(const std::string& code);
+  // True when the item carries a type or a creator code of its own, not
+  // one that only its declared file type gives it.
+  bool HasOwnMacCodes() const;
 
   // The volume (negative) and the parent folder (positive), as numbers
   // stable for the run; 0 when the item's folder does not exist.

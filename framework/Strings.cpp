@@ -360,7 +360,11 @@ std::string Str(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
+  // Whole numbers in plain decimal ("100000", never "1e+05"): names built
+  // from counters depend on it.
+  const bool whole = std::trunc(value) == value && std::fabs(value) < 1e19;
+  const auto res = whole ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed)
+                         : std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, res.ptr);
 }
 

@@ -36,7 +36,8 @@ double Val(const std::string& s);
 // negative value gives its 32-bit two's complement).
 std::string Hex(int64_t value);
 
-// The shortest decimal text of the number ("12", "-3", "0.5").
+// The decimal text of the number: whole numbers with all their digits
+// ("12", "-3", "100000"), others in the shortest form ("0.5", "1e-07").
 std::string Str(double value);
 
 enum class TextEncoding { UTF8, MacJapanese };

@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ApplPreferences.h"
@@ -288,6 +293,129 @@ TEST_F(PreferencesTest, WithoutAttributesTheFileIsStillRecognised) {
   if (!why.empty()) GTEST_SKIP() << "ran with attributes refused by the seam; no ramfs here: " << why;
 }
 
+TEST_F(PreferencesTest, AFileWithoutCodesCountsAsOursOnlyWithTheHeader) {
+  // No codes of its own: a copy, or a filesystem that keeps none. Only the
+  // program's header tells its file from another one at that name.
+  const std::string dotfile = folders.dir.File("bashrc");
+  struct Case {
+    std::string name;
+    std::function<void()> make;
+    bool ours;
+  } cases[] = {
+      {"00C2", [&] { WriteFile(File(), "00C2"); }, true},
+      {"hello", [&] { WriteFile(File(), "hello"); }, false},
+      {"empty", [&] { WriteFile(File(), ""); }, false},
+      {"0 alone", [&] { WriteFile(File(), "0"); }, false},
+      {"a link to a text file", [&] {
+         WriteFile(dotfile, "export PATH\n");
+         fs::create_symlink(dotfile, File());
+       }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folders.Prefs());
+    fs::create_directory(folders.Prefs());
+    fs::remove(dotfile);
+    c.make();
+    const std::string before = ReadFile(File());
+    Prefs p;
+    StartAndQuit(p);
+    EXPECT_EQ(ReadFile(File()), before);  // byte for byte, in every case
+    if (c.ours) {
+      EXPECT_EQ(p.GetData(), "C2");
+      EXPECT_EQ(Names(folders.Prefs()), std::vector<std::string>{kPrefsName});
+    } else {
+      EXPECT_EQ(ReadFile(File("_1")), "0010");
+      EXPECT_EQ(Read(), "10");
+    }
+  }
+  EXPECT_TRUE(fs::is_symlink(File()));
+  EXPECT_EQ(ReadFile(dotfile), "export PATH\n");
+}
+
+TEST_F(PreferencesTest, NamesThatCanNeverBeSavedArePassedOver) {
+  // Entries that are not usable files of ours: the settings go to "_1",
+  // and the entry stays as it was.
+  struct Case {
+    std::string name;
+    std::function<bool()> make;  // false: cannot be made here
+  } cases[] = {
+      {"a loop of two links", [&] {
+         fs::create_symlink(kPrefsName + "-other", File());
+         fs::create_symlink(kPrefsName, File("-other"));
+         return true;
+       }},
+      {"a link to itself", [&] {
+         fs::create_symlink(kPrefsName, File());
+         return true;
+       }},
+      {"a dangling link into a missing folder", [&] {
+         fs::create_symlink("missing/settings", File());
+         return true;
+       }},
+      {"a folder with our type and creator", [&] {
+         fs::create_directory(File());
+         return setxattr(File().c_str(), "user.mac.type", "PREF", 4, 0) == 0 &&
+                setxattr(File().c_str(), "user.mac.creator", "VEZA", 4, 0) == 0;
+       }},
+      {"a pipe", [&] { return mkfifo(File().c_str(), 0600) == 0; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folders.Prefs());
+    fs::create_directory(folders.Prefs());
+    if (!c.make()) {
+      ADD_FAILURE() << "could not make the entry";
+      continue;
+    }
+    const fs::file_status before = fs::symlink_status(File());
+    const std::string target = fs::is_symlink(before) ? fs::read_symlink(File()).string() : "";
+    for (int run = 0; run < 2; ++run) {
+      Prefs p;
+      StartAndQuit(p);
+      EXPECT_EQ(p.GetData(), "10");
+    }
+    EXPECT_EQ(ReadFile(File("_1")), "0010");
+    EXPECT_EQ(Read(), "10");
+    EXPECT_EQ(fs::symlink_status(File()).type(), before.type());
+    if (!target.empty()) {
+      EXPECT_EQ(fs::read_symlink(File()).string(), target);
+    }
+    EXPECT_FALSE(fs::exists(folders.Prefs("missing")));
+    EXPECT_FALSE(fs::exists(File("_2")));
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
+}
+
+TEST_F(PreferencesTest, AGigabyteFileAtTheNameIsNotReadWhole) {
+  Stored("00A2");
+  ASSERT_EQ(truncate(File().c_str(), off_t{1} << 30), 0);  // sparse: no room taken
+  struct rusage self {};
+  getrusage(RUSAGE_SELF, &self);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Prefs p;
+    p.Restore();
+    _exit(p.GetData().empty() ? 0 : 1);
+  }
+  int status = 0;
+  struct rusage used {};
+  ASSERT_EQ(wait4(child, &status, 0, &used), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "read as a record";
+  // What the child held beyond what it took over from this process: far
+  // from the gigabyte a whole read would cost.
+  EXPECT_LT(used.ru_maxrss - self.ru_maxrss, 64 * 1024) << "KiB";
+
+  // It counts as unreadable: the defaults hold and replace it.
+  Prefs p;
+  StartAndQuit(p);
+  EXPECT_EQ(p.GetData(), "10");
+  EXPECT_EQ(fs::file_size(File()), 4u);
+  EXPECT_EQ(Read(), "10");
+}
+
 // ---- A stored file survives every failure of a save.
 
 TEST_F(PreferencesTest, ASaveKilledAtAnyStepLeavesTheOldOrTheNewFile) {
@@ -380,6 +508,122 @@ TEST_F(PreferencesTest, AFullDiskKeepsTheStoredFile) {
   EXPECT_EQ(Read(), "10");
 }
 
+TEST_F(PreferencesTest, WrittenDirectlyTheFileKeepsItsOldBytesWhenTheDiskIsFull) {
+  // No temporary folder anywhere: the store writes the stored file itself.
+  setenv("TMPDIR", folders.dir.File("none").c_str(), 1);
+  const auto direct = [&] {
+    WriteFile(folders.Prefs(".TemporaryItems"), "");  // no hidden folder either
+  };
+  const std::string longRecord(6000, 'x');  // more than the free room
+  for (FileStep failing : {FileStep::Write, FileStep::Sync}) {
+    direct();
+    Stored("00A2");
+    SetFileStepHook([failing](FileStep s, const std::string&) { return s == failing ? ENOSPC : 0; });
+    Prefs p;
+    p.Restore();
+    p.SetData(longRecord);
+    p.Save();
+    SetFileStepHook(nullptr);
+    EXPECT_EQ(ReadFile(File()), "00A2") << static_cast<int>(failing);
+  }
+  // A shorter record is cut to its length, a longer one written whole.
+  Stored("00A2xyz");
+  for (const std::string& record : {std::string("10"), longRecord}) {
+    Prefs p;
+    p.Restore();
+    p.SetData(record);
+    p.Save();
+    EXPECT_EQ(ReadFile(File()), "00" + record);
+  }
+
+  // A real full disk.
+  const std::string why = folders.Mount(folders.Prefs(), "tmpfs", "size=64k");
+  if (!why.empty()) GTEST_SKIP() << "no small filesystem to fill (the injected ENOSPC covers it): " << why;
+  direct();
+  Stored("00A2");
+  const std::string filler = folders.Prefs("filler");
+  {
+    FILE* f = fopen(filler.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string block(4096, 'f');
+    while (fwrite(block.data(), 1, block.size(), f) == block.size() && fflush(f) == 0) {
+    }
+    fclose(f);
+  }
+  Prefs p;
+  p.Restore();
+  p.SetData(longRecord);
+  p.Save();
+  EXPECT_EQ(ReadFile(File()), "00A2");
+  // The same record of the old length fits where the old one lies.
+  p.SetData("10");
+  p.Save();
+  EXPECT_EQ(ReadFile(File()), "0010");
+  fs::remove(filler);
+  p.SetData(longRecord);
+  p.Save();
+  EXPECT_EQ(ReadFile(File()), "00" + longRecord);
+}
+
+TEST_F(PreferencesTest, SavesKilledAtRandomMomentsLeaveNothingThatOutlivesTheNextSave) {
+  // The shadow in the system's temporary folder, then in the hidden folder
+  // beside the file (where the system's is on another mount).
+  const std::string hidden = folders.Prefs(".TemporaryItems");
+  std::mt19937 random(20111125);
+  int leftBehind = 0;
+  for (bool system : {true, false}) {
+    if (!system) setenv("TMPDIR", folders.dir.File("none").c_str(), 1);
+    Stored("00A2");
+    // How long one save takes here: the kills fall within about that long.
+    const auto start = std::chrono::steady_clock::now();
+    {
+      Prefs p;
+      p.Restore();
+      p.SetData("C3");
+      p.Save();
+    }
+    const auto save = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    for (int round = 0; round < 50; ++round) {
+      const std::string old = Read();
+      const std::string next = old == "10" ? "C3" : "10";
+      int ready[2];
+      ASSERT_EQ(pipe(ready), 0);
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        Prefs p;
+        p.Restore();
+        p.SetData(next);
+        [[maybe_unused]] ssize_t n = write(ready[1], "s", 1);
+        p.Save();
+        _exit(0);
+      }
+      close(ready[1]);
+      char c;
+      ASSERT_EQ(read(ready[0], &c, 1), 1);
+      close(ready[0]);
+      const auto delay = std::uniform_int_distribution<long>(0, save.count() * 3 / 2)(random);
+      std::this_thread::sleep_for(std::chrono::microseconds(delay));
+      kill(child, SIGKILL);
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      const std::string record = Read();
+      EXPECT_TRUE(record == old || record == next) << "round " << round << ": " << record;
+      const std::string shadows = system ? folders.Tmp() : hidden;
+      leftBehind += static_cast<int>(Names(shadows).size());
+    }
+  }
+  // Shown, to tell that the kills fell inside saves.
+  std::cout << "shadow files found after the 100 kills: " << leftBehind << "\n";
+  // One clean run.
+  Prefs p;
+  p.Restore();
+  p.SetData(p.GetData() == "10" ? "C3" : "10");
+  p.Save();
+  EXPECT_TRUE(Names(folders.Tmp()).empty());
+  EXPECT_FALSE(fs::exists(hidden)) << Names(hidden).size() << " left in it";
+}
+
 TEST_F(PreferencesTest, AReadOnlyPreferencesFolderKeepsTheDefaults) {
   // A read-only mount holds even against root.
   std::string why = folders.Mount(folders.Prefs(), "tmpfs", "size=64k");
@@ -454,7 +698,11 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
       {"0", [&] { Stored("0"); }, "", "", ""},
       {"00", [&] { Stored("00"); }, "", "", ""},
       {"1 MB of random bytes", [&] { Stored(noise); }, "", "", ""},
-      {"1 MB after the header", [&] { Stored(headed); }, headed.substr(2), "", ""},
+      // A record is a few bytes; a file of more than 64 KiB is no settings
+      // file and counts as unreadable.
+      {"64 KiB after the header", [&] { Stored(headed.substr(0, 65536)); }, headed.substr(2, 65534), "", ""},
+      {"1 MB after the header", [&] { Stored(headed); }, "", "", ""},
+      {"one byte more than 64 KiB", [&] { Stored(headed.substr(0, 65537)); }, "", "", ""},
       {"a folder in its place", [&] { fs::create_directory(File()); }, "", "_1", ""},
       {"a pipe in its place", [&] { mkfifo(File().c_str(), 0600); }, "", "_1", ""},
       {"a dangling link", [&] { fs::create_symlink("gone", File()); }, "", "", ""},
@@ -488,8 +736,8 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
   EXPECT_TRUE(fs::is_symlink(File()));
   EXPECT_EQ(ReadFile(folders.Prefs("gone")), "0010");
 
-  // A link that points to itself names no file: it is left alone and the
-  // defaults hold.
+  // A link that points to itself names no file: it is left alone, the
+  // defaults hold and the settings go under the next name.
   fs::remove_all(folders.Prefs());
   fs::create_directory(folders.Prefs());
   fs::create_symlink(kPrefsName, File());
@@ -497,7 +745,7 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
   StartAndQuit(p);
   EXPECT_EQ(p.GetData(), "10");
   EXPECT_EQ(fs::read_symlink(File()), kPrefsName);
-  EXPECT_EQ(Names(folders.Prefs()), std::vector<std::string>{kPrefsName});
+  EXPECT_EQ(Names(folders.Prefs()), (std::vector<std::string>{kPrefsName, kPrefsName + "_1"}));
   EXPECT_TRUE(Names(folders.Tmp()).empty());
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -331,6 +332,152 @@ TEST_F(ShadowFilerTest, CleanUpTwiceAndWithoutAShadowTouchesNothing) {
   EXPECT_FALSE(steps.empty());
   EXPECT_EQ(std::count(steps.begin(), steps.end(), FileStep::Exists), static_cast<long>(steps.size()));
   EXPECT_EQ(ReadFile(Base()), "0010");
+}
+
+// The caller's part, through the filer's own creation of the file.
+void WriteCreated(ShadowFiler& filer, const std::string& bytes) {
+  auto out = filer.CreateShadowFile();
+  ASSERT_TRUE(out);
+  out->Write(bytes);
+  out->Close();
+  ASSERT_EQ(out->LastErrorCode(), 0);
+}
+
+TEST_F(ShadowFilerTest, TwoSavesAtOnceEachWriteTheirOwnShadow) {
+  WriteFile(Base(), "00A2");
+  ShadowFiler a(Item(Base()));
+  ShadowFiler b(Item(Base()));
+  // Both found the same free name; only one of them can make it.
+  ASSERT_EQ(a.RefShadowFile()->NativePath(), b.RefShadowFile()->NativePath());
+  WriteCreated(a, "00A1");
+  WriteCreated(b, "00B2");
+  EXPECT_EQ(a.RefShadowFile()->NativePath(), Shadow("000001"));
+  EXPECT_EQ(b.RefShadowFile()->NativePath(), Shadow("000002"));
+  EXPECT_EQ(ReadFile(Shadow("000001")), "00A1");
+  a.CleanUp();
+  EXPECT_EQ(ReadFile(Base()), "00A1");
+  b.CleanUp();
+  EXPECT_EQ(ReadFile(Base()), "00B2");
+  EXPECT_TRUE(Names(folders.Tmp()).empty());
+}
+
+TEST_F(ShadowFilerTest, ASaveBetweenAnotherOnesExchangeAndItsDeleteIsKept) {
+  WriteFile(Base(), "00A2");
+  ShadowFiler a(Item(Base()));
+  ShadowFiler b(Item(Base()));
+  WriteCreated(a, "00A1");
+  // Just after a's exchange the former file lies under a's shadow name; b
+  // makes its shadow then, and a deletes its own afterwards.
+  bool done = false;
+  SetFileStepHook([&](FileStep s, const std::string&) {
+    if (s == FileStep::SyncFolder && !done) {
+      done = true;
+      WriteCreated(b, "00B2");
+    }
+    return 0;
+  });
+  a.CleanUp();
+  SetFileStepHook(nullptr);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(ReadFile(Base()), "00A1");
+  b.CleanUp();
+  EXPECT_EQ(ReadFile(Base()), "00B2");
+  EXPECT_TRUE(Names(folders.Tmp()).empty());
+}
+
+TEST_F(ShadowFilerTest, AnyEntryTakesAShadowNameAndNoLinkIsFollowed) {
+  const std::string outside = folders.dir.File("outside");
+  struct Case {
+    std::string name;
+    std::function<void(const std::string&)> make;
+  } cases[] = {
+      {"a dangling link", [&](const std::string& at) { fs::create_symlink(outside, at); }},
+      {"a link to a file", [&](const std::string& at) {
+         WriteFile(outside, "theirs");
+         fs::create_symlink(outside, at);
+       }},
+      {"a loop of links", [&](const std::string& at) { fs::create_symlink(fs::path(at).filename(), at); }},
+      {"a pipe", [&](const std::string& at) { mkfifo(at.c_str(), 0600); }},
+      {"a folder", [&](const std::string& at) { fs::create_directory(at); }},
+  };
+  // The entry is there when the name is chosen, or appears between the
+  // choice and the making of the file.
+  for (bool before : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name + (before ? ", there before" : ", made in between"));
+      fs::remove_all(folders.Tmp());
+      fs::create_directory(folders.Tmp());
+      fs::remove(outside);
+      WriteFile(Base(), "00A2");
+      if (before) c.make(Shadow("000001"));
+      ShadowFiler filer(Item(Base()));
+      if (!before) c.make(Shadow("000001"));
+      const fs::file_type type = fs::symlink_status(Shadow("000001")).type();
+      WriteCreated(filer, "0010");
+      EXPECT_EQ(filer.RefShadowFile()->NativePath(), Shadow("000002"));
+      filer.CleanUp();
+      EXPECT_EQ(ReadFile(Base()), "0010");
+      EXPECT_EQ(fs::symlink_status(Shadow("000001")).type(), type);
+      EXPECT_EQ(Names(folders.Tmp()), std::vector<std::string>{kPrefsName + "000001"});
+      EXPECT_EQ(ReadFile(outside), c.name == "a link to a file" ? "theirs" : "");
+    }
+  }
+}
+
+TEST_F(ShadowFilerTest, ShadowsOfEndedSavesGoAndThoseOfLiveSavesStay) {
+  WriteFile(Base(), "00A2");
+  // Left by saves that were killed: nobody holds them locked.
+  WriteFile(Shadow("000001"), "0010");
+  WriteFile(Shadow("000003"), "");
+  // One that a live save is writing.
+  int32_t error = 0;
+  const Ref<LockedFile> live = LockedFile::Create(Item(Shadow("000002")), error);
+  ASSERT_TRUE(live) << error;
+  // Names of other files.
+  WriteFile(Shadow("00001"), "");
+  WriteFile(folders.Tmp("other000001"), "");
+  fs::create_symlink(Shadow("000001"), Shadow("000005"));
+
+  ShadowFiler filer(Item(Base()));
+  EXPECT_EQ(filer.RefShadowFile()->NativePath(), Shadow("000004"));
+  WriteCreated(filer, "00B1");
+  // While it is written, this save's shadow is as safe as the other live one.
+  ShadowFiler other(Item(Base()));
+  WriteCreated(other, "00C1");
+  EXPECT_EQ(ReadFile(Shadow("000004")), "00B1");
+  EXPECT_EQ(ReadFile(Shadow("000002")), "");
+  other.CleanUp();
+  filer.CleanUp();
+  EXPECT_EQ(ReadFile(Base()), "00B1");
+  EXPECT_EQ(Names(folders.Tmp()),
+            (std::vector<std::string>{kPrefsName + "000002", kPrefsName + "000005", kPrefsName + "00001",
+                                      "other000001"}));
+}
+
+TEST_F(ShadowFilerTest, TheHiddenTemporaryFolderGoesWhenASaveLeavesItEmpty) {
+  setenv("TMPDIR", folders.dir.File("none").c_str(), 1);
+  const std::string hidden = folders.Prefs(".TemporaryItems");
+  WriteFile(Base(), "00A2");
+  // Committed, given up, and never written.
+  for (int how = 0; how < 3; ++how) {
+    SCOPED_TRACE(how);
+    {
+      ShadowFiler filer(Item(Base()));
+      ASSERT_EQ(filer.RefShadowFile()->NativePath(), hidden + "/" + kPrefsName + "000001");
+      if (how < 2) WriteCreated(filer, "0010");
+      if (how == 0) filer.CleanUp();
+      if (how == 1) filer.Abort();
+    }
+    EXPECT_FALSE(fs::exists(hidden));
+  }
+  // Something else in it keeps it.
+  fs::create_directory(hidden);
+  WriteFile(hidden + "/note", "");
+  ShadowFiler filer(Item(Base()));
+  WriteCreated(filer, "00C2");
+  filer.CleanUp();
+  EXPECT_EQ(ReadFile(Base()), "00C2");
+  EXPECT_EQ(Names(hidden), std::vector<std::string>{"note"});
 }
 
 TEST_F(ShadowFilerTest, OnAnotherMountTheShadowLiesInAHiddenFolderBesideTheBase) {

@@ -7,6 +7,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <memory>
+#include <tuple>
+#include <vector>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -122,3 +126,69 @@ TEST_P(QuitSignal, QuitsInOrderSavesAndExitsWithZero) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, QuitSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+namespace {
+
+// True once the game quits in order on SIGTERM and SIGHUP: it sets its
+// handlers for them just before it opens.
+bool HandlesQuitSignals(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("SigCgt:", 0) != 0) continue;
+    const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+    return (mask >> (SIGTERM - 1) & 1) != 0 && (mask >> (SIGHUP - 1) & 1) != 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+// Games on one config folder that quit at the same moment, as a desktop
+// logout ends them: each save replaces the file whole, so the file always
+// holds one of their records, never the old one.
+class QuitTogether : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(QuitTogether, TheFileHoldsTheRecordOfOneOfThemNeverTheOld) {
+  const auto [instances, sig, rounds] = GetParam();
+  for (int round = 0; round < rounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    testsupport::TempDir home;
+    // Every game reads the one-byte record Z and quits with 10, its
+    // defaults filled in. Every other round the system's temporary folder
+    // is missing, so the shadows lie in the hidden folder beside the file.
+    const std::string file = StoredFile(home, "00Z", "PREF", "VEZA");
+    const std::string tmp = round % 2 == 0 ? home.path() : home.File("none");
+    std::vector<std::unique_ptr<e2e::GameRun>> games;
+    for (int i = 0; i < instances; ++i)
+      games.push_back(std::make_unique<e2e::GameRun>(home.File("config"),
+                                                     std::map<std::string, std::string>{{"TMPDIR", tmp}}));
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (const auto& g : games) {
+      while (!HandlesQuitSignals(g->process->pid()) && g->process->Running() &&
+             std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    }
+    for (const auto& g : games) g->process->Signal(sig);
+    for (const auto& g : games) EXPECT_EQ(g->process->Wait(30000), 0) << g->process->Log();
+
+    EXPECT_EQ(testsupport::ReadFile(file), "0010");
+    EXPECT_EQ(Attr(file, "user.mac.type"), "PREF");
+    EXPECT_EQ(Attr(file, "user.mac.creator"), "VEZA");
+    EXPECT_FALSE(fs::exists(file + "_1"));
+    // Nothing left of the shadows.
+    for (const auto& e : fs::directory_iterator(home.path()))
+      EXPECT_EQ(e.path().filename().string().find(kPrefsName), std::string::npos) << e.path();
+    EXPECT_FALSE(fs::exists(home.File("config/.TemporaryItems")));
+    if (HasFailure()) break;
+  }
+}
+
+// 50 rounds in all: 2 games and 6, ended by SIGTERM and by SIGHUP.
+INSTANTIATE_TEST_SUITE_P(Games, QuitTogether,
+                         ::testing::Values(std::make_tuple(2, SIGTERM, 13), std::make_tuple(2, SIGHUP, 13),
+                                           std::make_tuple(6, SIGTERM, 12), std::make_tuple(6, SIGHUP, 12)),
+                         [](const auto& info) {
+                           return std::to_string(std::get<0>(info.param)) + "Games" +
+                                  sigabbrev_np(std::get<1>(info.param));
+                         });

@@ -121,6 +121,11 @@ TEST(Strings, HexAndStr) {
   EXPECT_EQ(Str(0.5), "0.5");
   EXPECT_EQ(Str(-0.0), "0");
   EXPECT_EQ(Str(900001), "900001");
+  // Whole numbers never take the exponent form.
+  EXPECT_EQ(Str(100000), "100000");
+  EXPECT_EQ(Str(1e15), "1000000000000000");
+  EXPECT_EQ(Str(-2000000), "-2000000");
+  EXPECT_EQ(Str(1e-7), "1e-07");
 }
 
 TEST(Strings, MacJapaneseConversion) {
