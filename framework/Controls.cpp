@@ -280,6 +280,9 @@ void CanvasWidget::SetPointerInside(bool inside) {
 
 struct Timer::Impl {
   QTimer timer;
+  // A repeating timer fires on the schedule start + k × period: the time
+  // the current firing was due.
+  std::chrono::steady_clock::time_point due;
 };
 
 Timer::Timer() = default;
@@ -296,6 +299,20 @@ void Timer::Mode(int32_t m) {
   Restart();
 }
 
+// A repeating timer is started once per firing, for the time left to the
+// next point of its schedule after now: a firing that comes late, even by
+// more than a period, leaves the later ones on the schedule, where a
+// repeating QTimer would go on from the late firing.
+void Timer::ScheduleNext() {
+  using namespace std::chrono;
+  const auto now = steady_clock::now();
+  const auto period = milliseconds(period_);
+  impl_->due += period;
+  if (impl_->due <= now) impl_->due += (now - impl_->due) / period * period + period;
+  // Rounded up: a timer never fires before its time.
+  impl_->timer.start(ceil<milliseconds>(impl_->due - now));
+}
+
 void Timer::Restart() {
   if (mode_ == 0) {
     if (impl_) impl_->timer.stop();
@@ -304,18 +321,25 @@ void Timer::Restart() {
   if (!impl_) {
     impl_ = std::make_unique<Impl>();
     impl_->timer.setTimerType(Qt::PreciseTimer);
+    impl_->timer.setSingleShot(true);
     QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
-      if (mode_ == 1) {
+      if (mode_ == 1)
         mode_ = 0;
-        impl_->timer.stop();
-      }
+      else if (period_ <= 0)
+        impl_->timer.start(0);  // at every pass of the event loop
+      else
+        ScheduleNext();
       // Keep the timer alive while its handler runs: it may release itself.
       std::shared_ptr<Object> keep = weak_from_this().lock();
       CallProgram([this] { Event_Action(); });
     });
   }
-  impl_->timer.setSingleShot(mode_ == 1);
-  impl_->timer.start(std::max(0, period_));
+  impl_->due = std::chrono::steady_clock::now();
+  if (mode_ == 1 || period_ <= 0) {
+    impl_->timer.start(std::max(0, period_));
+  } else {
+    ScheduleNext();
+  }
 }
 
 void Timer::SetProperty(const std::string& name, const PropertyValue& value) {

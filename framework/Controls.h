@@ -185,6 +185,7 @@ class Timer : public Object, public Designable {
  private:
   struct Impl;
   void Restart();
+  void ScheduleNext();
   int32_t period_ = 1000;
   int32_t mode_ = 0;
   std::unique_ptr<Impl> impl_;
