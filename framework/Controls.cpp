@@ -1,10 +1,12 @@
 #include "framework/Controls.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEnterEvent>
 #include <cmath>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <chrono>
 
 #include "framework/Application.h"
 #include "framework/TextControls.h"
@@ -100,10 +102,51 @@ void RectControl::MouseCursor(const Ref<fw::MouseCursor>& c) {
     widget_->widget->unsetCursor();
 }
 
+namespace {
+// Controls whose update() is held back while program code runs.
+std::vector<std::weak_ptr<Object>>& DeferredUpdates() {
+  static std::vector<std::weak_ptr<Object>> list;
+  return list;
+}
+}  // namespace
+
+void runtime::FlushDeferredUpdates() {
+  auto& list = DeferredUpdates();
+  if (list.empty()) return;
+  std::vector<std::weak_ptr<Object>> due;
+  due.swap(list);
+  for (const auto& weak : due) {
+    auto rc = std::dynamic_pointer_cast<RectControl>(weak.lock());
+    ControlWidget* cw = rc ? rc->Widget() : nullptr;
+    if (cw == nullptr) continue;
+    cw->updateDeferred = false;
+    if (cw->repaintPending && cw->widget) cw->widget->update();
+  }
+}
+
+// Within program code the update is held back until the code returns: a
+// window's UpdateNow in the same code paints the control at once, and then
+// no later repaint is asked for.
 void RectControl::Refresh(bool /*eraseBackground*/) {
   if (!widget_ || !widget_->widget) return;
   widget_->repaintPending = true;
-  widget_->widget->update();
+  if (!runtime::InProgramCode()) {
+    widget_->widget->update();
+    return;
+  }
+  if (widget_->updateDeferred) return;
+  widget_->updateDeferred = true;
+  if (DeferredUpdates().empty()) {
+    // A nested event loop (a modal window) must not wait with repaints
+    // held back.
+    static const bool watching = [] {
+      if (auto* d = QAbstractEventDispatcher::instance())
+        QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, [] { runtime::FlushDeferredUpdates(); });
+      return true;
+    }();
+    (void)watching;
+  }
+  DeferredUpdates().push_back(weak_from_this());
 }
 
 void RectControl::SetProperty(const std::string& name, const PropertyValue& value) {
@@ -158,6 +201,11 @@ std::unique_ptr<ControlWidget> Canvas::MakeWidget() {
   return std::make_unique<ControlWidget>(new CanvasWidget(this));
 }
 
+void Canvas::Opaque(bool on) {
+  opaque_ = on;
+  if (auto* cw = static_cast<CanvasWidget*>(Widget() ? Widget()->widget.data() : nullptr)) cw->SetOpaque(on);
+}
+
 void Canvas::Backdrop(const Ref<Picture>& p) {
   backdrop_ = p;
   Refresh(false);
@@ -178,14 +226,29 @@ void Canvas::SetProperty(const std::string& name, const PropertyValue& value) {
 
 CanvasWidget::CanvasWidget(Canvas* owner) : owner_(owner) {
   setMouseTracking(true);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  SetOpaque(owner->Opaque());
+}
+
+// An opaque canvas paints on an opaque surface, which goes to the screen as
+// a plain copy; the window's content under it is not painted.
+void CanvasWidget::SetOpaque(bool on) {
+  if (on == opaque_ && surfaceData_) return;
+  opaque_ = on;
+  setAttribute(Qt::WA_OpaquePaintEvent, on);
+  if (surfaceData_) {
+    surface_ = QImage();
+    EnsureSurface();
+  }
+  update();
 }
 
 void CanvasWidget::EnsureSurface() {
   const QSize want(std::max(1, width()), std::max(1, height()));
   if (surface_.size() == want && surfaceData_) return;
-  surface_ = QImage(want, QImage::Format_ARGB32_Premultiplied);
-  surface_.fill(Qt::transparent);
+  // The painter of a running paint draws on the surface.
+  if (painting && !surface_.isNull()) return;
+  surface_ = QImage(want, opaque_ ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+  surface_.fill(opaque_ ? Qt::white : Qt::transparent);
   if (!surfaceData_) {
     surfaceData_ = std::make_shared<Surface>();
     surfaceData_->image = &surface_;
@@ -210,16 +273,21 @@ void CanvasWidget::resizeEvent(QResizeEvent* e) {
 void CanvasWidget::paintEvent(QPaintEvent* /*e*/) {
   EnsureSurface();
   if (owner_->Widget()) owner_->Widget()->repaintPending = false;
-  surface_.fill(Qt::transparent);
-  if (const QImage* back = ImageOf(owner_->Backdrop())) {
+  // An opaque control paints every pixel itself.
+  if (!opaque_) surface_.fill(Qt::transparent);
+  {
+    // One painter for the whole paint: the backdrop, then every drawing
+    // operation of the Paint event.
     QPainter p(&surface_);
-    p.drawImage(QPoint(0, 0), *back);
+    if (const QImage* back = ImageOf(owner_->Backdrop())) p.drawImage(QPoint(0, 0), *back);
+    // Keep the control alive while its handler runs.
+    Ref<Canvas> keep = SelfRef(owner_);
+    surfaceData_->painter = &p;
+    painting = true;
+    CallProgram([&] { keep->Event_Paint(graphics_); });
+    painting = false;
+    surfaceData_->painter = nullptr;
   }
-  // Keep the control alive while its handler runs.
-  Ref<Canvas> keep = SelfRef(owner_);
-  painting = true;
-  CallProgram([&] { keep->Event_Paint(graphics_); });
-  painting = false;
   QPainter screen(this);
   screen.drawImage(QPoint(0, 0), surface_);
 }
