@@ -1,17 +1,25 @@
 // Figures of the whole game, each beside a plain Qt window or a plain timer
 // measured in the same run:
 //
-//   game_figures session   the real binary on a virtual display beside
-//                          plainwindow: start-up to the first painted frame
-//                          (median of 5), CPU over 30 idle seconds and over
-//                          30 seconds of continuous pushes (the plain window
-//                          repainting every 80 ms), resident memory
+//   game_figures session [ROUNDS]
+//                          the real binary on a virtual display beside
+//                          plainwindow, a program of the same shape: start-up
+//                          to the first painted frame (median of 5); then
+//                          ROUNDS (3) rounds of 60 idle seconds in which the
+//                          plain program, the game without a sound server and
+//                          the game with one run side by side, with CPU and
+//                          wake-ups per second of each and of the game's sound
+//                          server (beside a server that no client uses); the
+//                          ratios are taken within each round, then the
+//                          medians; then 30 s of pushes beside the plain
+//                          program
 //   game_figures ticks     the game in this process for 60 s with a push
 //                          every 1.3 s: the actions of the game's clock beside
 //                          a plain 80 ms Timer (750 expected), and the load
 //                          that each PeriodicAction reports
 //
-// PANDRISK_FIGURES_SECONDS shortens every phase (for a quick look).
+// PANDRISK_FIGURES_SECONDS shortens every phase (for a quick look);
+// PANDRISK_FIGURES_GAME runs another build of the game in the session.
 #include <signal.h>
 #include <unistd.h>
 
@@ -20,7 +28,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -34,6 +44,7 @@
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
 #include "framework/Time.h"
+#include "tests/audio/SoundServer.h"
 #include "tests/e2e/Harness.h"
 #include "tests/e2e/Screen.h"
 #include "window/MainWindow.h"
@@ -79,6 +90,36 @@ double CpuSeconds(pid_t pid) {
   return (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// Wake-ups so far: the voluntary context switches of all the process's
+// threads (each one a sleep that ended).
+double WakeUps(pid_t pid) {
+  double sum = 0;
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream in(task.path() / "status");
+    std::string line;
+    while (std::getline(in, line))
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) sum += std::atof(line.c_str() + 24);
+  }
+  return sum;
+}
+
+// CPU (% of one core) and wake-ups per second of processes over one window.
+struct Usage {
+  double cpu = 0, wakeUps = 0;
+};
+std::vector<Usage> MeasureTogether(const std::vector<pid_t>& pids, int seconds) {
+  std::vector<double> c0, w0;
+  for (pid_t p : pids) {
+    c0.push_back(CpuSeconds(p));
+    w0.push_back(WakeUps(p));
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  std::vector<Usage> out;
+  for (size_t i = 0; i < pids.size(); ++i)
+    out.push_back({100.0 * (CpuSeconds(pids[i]) - c0[i]) / seconds, (WakeUps(pids[i]) - w0[i]) / seconds});
+  return out;
+}
 
 struct Program {
   std::string name, title;
@@ -88,23 +129,21 @@ struct Program {
   uint32_t colour;
 };
 
-struct SessionFigures {
-  double startupMs = 0, idleCpu = 0, activeCpu = 0, rssIdle = 0, rssActive = 0;
-};
+std::map<std::string, std::string> Environment(e2e::Display& d, testsupport::TempDir& home, const std::string& pulse) {
+  return {{"DISPLAY", d.Name()},
+          {"QT_QPA_PLATFORM", "xcb"},
+          {"XDG_CONFIG_HOME", home.File("config")},
+          {"TMPDIR", home.path()},
+          {"PULSE_SERVER", pulse}};
+}
 
-SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std::string>& activeArgv,
-                       bool pushes) {
-  SessionFigures f;
+// Start-up to the first painted frame, median of 5.
+double StartupMs(e2e::Display& d, const Program& p) {
   testsupport::TempDir home;
-  const std::map<std::string, std::string> env{{"DISPLAY", d.Name()},
-                                               {"QT_QPA_PLATFORM", "xcb"},
-                                               {"XDG_CONFIG_HOME", home.File("config")},
-                                               {"TMPDIR", home.path()},
-                                               {"PULSE_SERVER", "unix:/nonexistent"}};
   std::vector<double> startups;
   for (int run = 0; run < 5; ++run) {
     const auto t0 = Clock::now();
-    e2e::Process proc(p.argv, env, home.File("log"));
+    e2e::Process proc(p.argv, Environment(d, home, "unix:/nonexistent"), home.File("log"));
     std::string win;
     while (Clock::now() - t0 < 15s) {
       if (win.empty()) win = d.FindWindow(p.title, 0);
@@ -120,46 +159,61 @@ SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std:
     proc.Signal(SIGTERM);
     proc.Wait(10000);
   }
-  f.startupMs = Median(startups);
-
-  const int phase = Seconds(30);
-  {
-    e2e::Process proc(p.argv, env, home.File("log"));
-    std::this_thread::sleep_for(3s);
-    const double c0 = CpuSeconds(proc.pid());
-    std::this_thread::sleep_for(std::chrono::seconds(phase));
-    f.idleCpu = 100.0 * (CpuSeconds(proc.pid()) - c0) / phase;
-    f.rssIdle = e2e::RssMiB(proc.pid());
-    if (pushes) {
-      const std::string win = d.FindWindow(p.title, 5000);
-      int h = 0;
-      d.Geometry(win, nullptr, nullptr, nullptr, &h);
-      const double c1 = CpuSeconds(proc.pid());
-      const auto end = Clock::now() + std::chrono::seconds(phase);
-      for (int k = 0; Clock::now() < end; ++k) {
-        d.Click(win, 216, 36 + 64 * (k % 3) + (h - 216));
-        std::this_thread::sleep_for(1350ms);
-      }
-      f.activeCpu = 100.0 * (CpuSeconds(proc.pid()) - c1) / phase;
-      f.rssActive = e2e::RssMiB(proc.pid());
-    }
-    proc.Signal(SIGTERM);
-    proc.Wait(10000);
-  }
-  if (!pushes) {
-    e2e::Process proc(activeArgv, env, home.File("log"));
-    std::this_thread::sleep_for(3s);
-    const double c1 = CpuSeconds(proc.pid());
-    std::this_thread::sleep_for(std::chrono::seconds(phase));
-    f.activeCpu = 100.0 * (CpuSeconds(proc.pid()) - c1) / phase;
-    f.rssActive = e2e::RssMiB(proc.pid());
-    proc.Signal(SIGTERM);
-    proc.Wait(10000);
-  }
-  return f;
+  return Median(startups);
 }
 
-int Session() {
+struct Round {
+  Usage plain, gameQuiet, gameSound, server, serverAlone;
+  double rssGame = 0, rssPlain = 0;
+};
+
+// One round, all side by side over the same seconds: the plain program, the
+// game without a sound server, the game with one (and that server), and a
+// second server that no client uses.
+Round IdleRound(e2e::Display& d, const Program& game, const Program& plain, int seconds) {
+  testsupport::TempDir homePlain, homeQuiet, homeSound, servers;
+  audiotest::SoundServer server(servers.path() + "/used");
+  audiotest::SoundServer alone(servers.path() + "/alone");
+  if (!server.Running() || !alone.Running()) std::fprintf(stderr, "no sound server: %s\n", server.Problem().c_str());
+  e2e::Process p(plain.argv, Environment(d, homePlain, "unix:/nonexistent"), homePlain.File("log"));
+  e2e::Process q(game.argv, Environment(d, homeQuiet, "unix:/nonexistent"), homeQuiet.File("log"));
+  e2e::Process g(game.argv, Environment(d, homeSound, server.Address()), homeSound.File("log"));
+  std::this_thread::sleep_for(3s);  // started, and the first idle sound has opened the device
+  const std::vector<Usage> u = MeasureTogether({p.pid(), q.pid(), g.pid(), server.Pid(), alone.Pid()}, seconds);
+  Round r{u[0], u[1], u[2], u[3], u[4], e2e::RssMiB(g.pid()), e2e::RssMiB(p.pid())};
+  for (e2e::Process* proc : {&p, &q, &g}) {
+    proc->Signal(SIGTERM);
+    proc->Wait(10000);
+  }
+  return r;
+}
+
+// The game pushing a row every 1.35 s beside the plain program.
+std::pair<Usage, Usage> PushingRound(e2e::Display& d, const Program& game, const Program& plain, int seconds) {
+  testsupport::TempDir homePlain, homeGame;
+  e2e::Process p(plain.argv, Environment(d, homePlain, "unix:/nonexistent"), homePlain.File("log"));
+  e2e::Process g(game.argv, Environment(d, homeGame, "unix:/nonexistent"), homeGame.File("log"));
+  const std::string win = d.FindWindow(game.title, 5000);
+  int h = 0;
+  d.Geometry(win, nullptr, nullptr, nullptr, &h);
+  std::this_thread::sleep_for(2s);
+  const double c0 = CpuSeconds(g.pid()), c1 = CpuSeconds(p.pid());
+  const auto end = Clock::now() + std::chrono::seconds(seconds);
+  for (int k = 0; Clock::now() < end; ++k) {
+    d.Click(win, 216, 36 + 64 * (k % 3) + (h - 216));
+    std::this_thread::sleep_for(1350ms);
+  }
+  const std::pair<Usage, Usage> out{{100.0 * (CpuSeconds(g.pid()) - c0) / seconds, 0},
+                                    {100.0 * (CpuSeconds(p.pid()) - c1) / seconds, 0}};
+  g.Signal(SIGTERM);
+  p.Signal(SIGTERM);
+  g.Wait(10000);
+  p.Wait(10000);
+  return out;
+}
+
+int Session(int rounds) {
+  // Xvfb picks a free display number itself.
   e2e::Display d(true);
   if (!d.Ok()) {
     std::fprintf(stderr, "no virtual display (Xvfb, openbox, xdotool, import)\n");
@@ -167,19 +221,49 @@ int Session() {
   }
   const std::string bin = PANDRISK_BINARY_DIR;
   const std::string tile = testsupport::SourceResourcesDir() + "/Tile0Pict.png";
-  // The game's first frame with tiles: the solved board's centre tile.
+  // The first frame with tiles: the solved board's centre tile, and the
+  // same pixel of the plain program's picture.
   const uint32_t centre = e2e::Resource("Tile0Pict.png")->Graphics()->Pixel(96, 96).value;
-  const Program game{"pandrisk", "Pandrisk", {bin + "/pandrisk"}, 100, 100, centre};
-  const uint32_t plainColour = e2e::Resource("Tile0Pict.png")->Graphics()->Pixel(96, 96).value;
-  const Program plain{"plainwindow", "Plain", {bin + "/plainwindow", tile}, 100, 100, plainColour};
-  const SessionFigures g = Measure(d, game, {}, true);
-  const SessionFigures q = Measure(d, plain, {bin + "/plainwindow", tile, "--tick"}, false);
+  // PANDRISK_FIGURES_GAME names another build of the game to measure.
+  const char* other = std::getenv("PANDRISK_FIGURES_GAME");
+  const Program game{"pandrisk", "Pandrisk", {other ? std::string(other) : bin + "/pandrisk"}, 100, 100, centre};
+  const Program plain{"plainwindow", "Plain", {bin + "/plainwindow", tile}, 100, 100, centre};
+  const int seconds = Seconds(60);
+
   std::printf("%-38s %12s %12s\n", "", "pandrisk", "plainwindow");
-  std::printf("%-38s %12.0f %12.0f\n", "start-up to first painted frame, ms", g.startupMs, q.startupMs);
-  std::printf("%-38s %12.2f %12.2f\n", "CPU idle, % of one core", g.idleCpu, q.idleCpu);
-  std::printf("%-38s %12.2f %12.2f\n", "CPU pushing (plain: 80 ms repaint), %", g.activeCpu, q.activeCpu);
-  std::printf("%-38s %12.1f %12.1f\n", "resident memory idle, MiB", g.rssIdle, q.rssIdle);
-  std::printf("%-38s %12.1f %12.1f\n", "resident memory active, MiB", g.rssActive, q.rssActive);
+  std::printf("%-38s %12.0f %12.0f\n", "start-up to first painted frame, ms", StartupMs(d, game),
+              StartupMs(d, plain));
+  std::fflush(stdout);
+
+  std::printf("\nidle, %d s, side by side (%% of one core; wake-ups per second):\n", seconds);
+  std::printf("%5s %14s %14s %14s %14s %14s %9s %9s\n", "round", "plain", "game, no srv", "game, srv",
+              "its server", "server alone", "CPU x", "wake x");
+  std::vector<double> cpuRatio, wakeRatio, plainCpu, soundCpu, serverCpu;
+  Round last;
+  for (int i = 0; i < rounds; ++i) {
+    const Round r = IdleRound(d, game, plain, seconds);
+    last = r;
+    const double ratio = (r.gameSound.cpu + r.server.cpu) / r.plain.cpu;
+    const double wake = r.gameSound.wakeUps / r.plain.wakeUps;
+    cpuRatio.push_back(ratio);
+    wakeRatio.push_back(wake);
+    plainCpu.push_back(r.plain.cpu);
+    soundCpu.push_back(r.gameSound.cpu);
+    serverCpu.push_back(r.server.cpu);
+    std::printf("%5d %6.2f %6.0f/s %6.2f %6.0f/s %6.2f %6.0f/s %6.3f %6.0f/s %6.3f %6.0f/s %9.2f %9.2f\n", i + 1,
+                r.plain.cpu, r.plain.wakeUps, r.gameQuiet.cpu, r.gameQuiet.wakeUps, r.gameSound.cpu,
+                r.gameSound.wakeUps, r.server.cpu, r.server.wakeUps, r.serverAlone.cpu, r.serverAlone.wakeUps,
+                ratio, wake);
+    std::fflush(stdout);
+  }
+  std::printf("median of %d rounds: plain %.2f %%, game with server %.2f %% + its server %.3f %%; "
+              "(game + server) / plain %.2fx, game's wake-ups / plain's %.2fx\n",
+              rounds, Median(plainCpu), Median(soundCpu), Median(serverCpu), Median(cpuRatio), Median(wakeRatio));
+  std::printf("resident memory idle, MiB: game %.1f, plain %.1f\n", last.rssGame, last.rssPlain);
+
+  const auto [pushGame, pushPlain] = PushingRound(d, game, plain, Seconds(30));
+  std::printf("pushing a row every 1.35 s, %d s side by side: game %.2f %%, plain %.2f %% (%.2fx)\n", Seconds(30),
+              pushGame.cpu, pushPlain.cpu, pushGame.cpu / pushPlain.cpu);
   return 0;
 }
 
@@ -236,11 +320,12 @@ int Ticks() {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode != "session" && mode != "ticks") {
-    std::fprintf(stderr, "usage: game_figures session|ticks\n");
+    std::fprintf(stderr, "usage: game_figures session [ROUNDS] | ticks\n");
     return 2;
   }
+  const int rounds = mode == "session" && argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   fw::testing::InitForTests(argc, argv);
-  const int status = mode == "session" ? Session() : Ticks();
+  const int status = mode == "session" ? Session(rounds) : Ticks();
   fw::testing::ShutdownForTests();
   return status;
 }

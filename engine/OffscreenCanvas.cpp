@@ -16,7 +16,8 @@ int32_t Scaled(int32_t v, int32_t pictureSize, int32_t controlSize) {
 
 }  // namespace
 
-OffscreenCanvas::OffscreenCanvas() = default;
+// The control shows its picture, or white, over the whole of itself.
+OffscreenCanvas::OffscreenCanvas() { Opaque(true); }
 OffscreenCanvas::~OffscreenCanvas() = default;
 
 void OffscreenCanvas::Event_Open() {

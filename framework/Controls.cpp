@@ -1,10 +1,12 @@
 #include "framework/Controls.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEnterEvent>
 #include <cmath>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <chrono>
 
 #include "framework/Application.h"
 #include "framework/TextControls.h"
@@ -100,10 +102,51 @@ void RectControl::MouseCursor(const Ref<fw::MouseCursor>& c) {
     widget_->widget->unsetCursor();
 }
 
+namespace {
+// Controls whose update() is held back while program code runs.
+std::vector<std::weak_ptr<Object>>& DeferredUpdates() {
+  static std::vector<std::weak_ptr<Object>> list;
+  return list;
+}
+}  // namespace
+
+void runtime::FlushDeferredUpdates() {
+  auto& list = DeferredUpdates();
+  if (list.empty()) return;
+  std::vector<std::weak_ptr<Object>> due;
+  due.swap(list);
+  for (const auto& weak : due) {
+    auto rc = std::dynamic_pointer_cast<RectControl>(weak.lock());
+    ControlWidget* cw = rc ? rc->Widget() : nullptr;
+    if (cw == nullptr) continue;
+    cw->updateDeferred = false;
+    if (cw->repaintPending && cw->widget) cw->widget->update();
+  }
+}
+
+// Within program code the update is held back until the code returns: a
+// window's UpdateNow in the same code paints the control at once, and then
+// no later repaint is asked for.
 void RectControl::Refresh(bool /*eraseBackground*/) {
   if (!widget_ || !widget_->widget) return;
   widget_->repaintPending = true;
-  widget_->widget->update();
+  if (!runtime::InProgramCode()) {
+    widget_->widget->update();
+    return;
+  }
+  if (widget_->updateDeferred) return;
+  widget_->updateDeferred = true;
+  if (DeferredUpdates().empty()) {
+    // A nested event loop (a modal window) must not wait with repaints
+    // held back.
+    static const bool watching = [] {
+      if (auto* d = QAbstractEventDispatcher::instance())
+        QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, [] { runtime::FlushDeferredUpdates(); });
+      return true;
+    }();
+    (void)watching;
+  }
+  DeferredUpdates().push_back(weak_from_this());
 }
 
 void RectControl::SetProperty(const std::string& name, const PropertyValue& value) {
@@ -158,6 +201,11 @@ std::unique_ptr<ControlWidget> Canvas::MakeWidget() {
   return std::make_unique<ControlWidget>(new CanvasWidget(this));
 }
 
+void Canvas::Opaque(bool on) {
+  opaque_ = on;
+  if (auto* cw = static_cast<CanvasWidget*>(Widget() ? Widget()->widget.data() : nullptr)) cw->SetOpaque(on);
+}
+
 void Canvas::Backdrop(const Ref<Picture>& p) {
   backdrop_ = p;
   Refresh(false);
@@ -178,14 +226,29 @@ void Canvas::SetProperty(const std::string& name, const PropertyValue& value) {
 
 CanvasWidget::CanvasWidget(Canvas* owner) : owner_(owner) {
   setMouseTracking(true);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  SetOpaque(owner->Opaque());
+}
+
+// An opaque canvas paints on an opaque surface, which goes to the screen as
+// a plain copy; the window's content under it is not painted.
+void CanvasWidget::SetOpaque(bool on) {
+  if (on == opaque_ && surfaceData_) return;
+  opaque_ = on;
+  setAttribute(Qt::WA_OpaquePaintEvent, on);
+  if (surfaceData_) {
+    surface_ = QImage();
+    EnsureSurface();
+  }
+  update();
 }
 
 void CanvasWidget::EnsureSurface() {
   const QSize want(std::max(1, width()), std::max(1, height()));
   if (surface_.size() == want && surfaceData_) return;
-  surface_ = QImage(want, QImage::Format_ARGB32_Premultiplied);
-  surface_.fill(Qt::transparent);
+  // The painter of a running paint draws on the surface.
+  if (painting && !surface_.isNull()) return;
+  surface_ = QImage(want, opaque_ ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+  surface_.fill(opaque_ ? Qt::white : Qt::transparent);
   if (!surfaceData_) {
     surfaceData_ = std::make_shared<Surface>();
     surfaceData_->image = &surface_;
@@ -210,16 +273,21 @@ void CanvasWidget::resizeEvent(QResizeEvent* e) {
 void CanvasWidget::paintEvent(QPaintEvent* /*e*/) {
   EnsureSurface();
   if (owner_->Widget()) owner_->Widget()->repaintPending = false;
-  surface_.fill(Qt::transparent);
-  if (const QImage* back = ImageOf(owner_->Backdrop())) {
+  // An opaque control paints every pixel itself.
+  if (!opaque_) surface_.fill(Qt::transparent);
+  {
+    // One painter for the whole paint: the backdrop, then every drawing
+    // operation of the Paint event.
     QPainter p(&surface_);
-    p.drawImage(QPoint(0, 0), *back);
+    if (const QImage* back = ImageOf(owner_->Backdrop())) p.drawImage(QPoint(0, 0), *back);
+    // Keep the control alive while its handler runs.
+    Ref<Canvas> keep = SelfRef(owner_);
+    surfaceData_->painter = &p;
+    painting = true;
+    CallProgram([&] { keep->Event_Paint(graphics_); });
+    painting = false;
+    surfaceData_->painter = nullptr;
   }
-  // Keep the control alive while its handler runs.
-  Ref<Canvas> keep = SelfRef(owner_);
-  painting = true;
-  CallProgram([&] { keep->Event_Paint(graphics_); });
-  painting = false;
   QPainter screen(this);
   screen.drawImage(QPoint(0, 0), surface_);
 }
@@ -280,6 +348,9 @@ void CanvasWidget::SetPointerInside(bool inside) {
 
 struct Timer::Impl {
   QTimer timer;
+  // A repeating timer fires on the schedule start + k × period: the time
+  // the current firing was due.
+  std::chrono::steady_clock::time_point due;
 };
 
 Timer::Timer() = default;
@@ -296,6 +367,20 @@ void Timer::Mode(int32_t m) {
   Restart();
 }
 
+// A repeating timer is started once per firing, for the time left to the
+// next point of its schedule after now: a firing that comes late, even by
+// more than a period, leaves the later ones on the schedule, where a
+// repeating QTimer would go on from the late firing.
+void Timer::ScheduleNext() {
+  using namespace std::chrono;
+  const auto now = steady_clock::now();
+  const auto period = milliseconds(period_);
+  impl_->due += period;
+  if (impl_->due <= now) impl_->due += (now - impl_->due) / period * period + period;
+  // Rounded up: a timer never fires before its time.
+  impl_->timer.start(ceil<milliseconds>(impl_->due - now));
+}
+
 void Timer::Restart() {
   if (mode_ == 0) {
     if (impl_) impl_->timer.stop();
@@ -304,18 +389,25 @@ void Timer::Restart() {
   if (!impl_) {
     impl_ = std::make_unique<Impl>();
     impl_->timer.setTimerType(Qt::PreciseTimer);
+    impl_->timer.setSingleShot(true);
     QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
-      if (mode_ == 1) {
+      if (mode_ == 1)
         mode_ = 0;
-        impl_->timer.stop();
-      }
+      else if (period_ <= 0)
+        impl_->timer.start(0);  // at every pass of the event loop
+      else
+        ScheduleNext();
       // Keep the timer alive while its handler runs: it may release itself.
       std::shared_ptr<Object> keep = weak_from_this().lock();
       CallProgram([this] { Event_Action(); });
     });
   }
-  impl_->timer.setSingleShot(mode_ == 1);
-  impl_->timer.start(std::max(0, period_));
+  impl_->due = std::chrono::steady_clock::now();
+  if (mode_ == 1 || period_ <= 0) {
+    impl_->timer.start(std::max(0, period_));
+  } else {
+    ScheduleNext();
+  }
 }
 
 void Timer::SetProperty(const std::string& name, const PropertyValue& value) {

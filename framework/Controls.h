@@ -127,6 +127,12 @@ class Canvas : public RectControl {
   // The control's own drawing surface; what is drawn on it shows at once.
   Ref<fw::Graphics> Graphics();
 
+  // True when the Paint event covers every pixel of the control with opaque
+  // colour: what lies under the control is then neither drawn nor blended.
+  // False by default.
+  bool Opaque() const { return opaque_; }
+  void Opaque(bool on);
+
   // Events. A subclass that handles one overrides its Event_ method; the
   // default raises the event to the handler that the window attached.
   Event<void(Ref<fw::Graphics>)> Paint;
@@ -152,6 +158,7 @@ class Canvas : public RectControl {
 
  private:
   Ref<Picture> backdrop_;
+  bool opaque_ = false;
 };
 
 // A non-visual control that belongs to a window: the framework attaches it
@@ -185,6 +192,7 @@ class Timer : public Object, public Designable {
  private:
   struct Impl;
   void Restart();
+  void ScheduleNext();
   int32_t period_ = 1000;
   int32_t mode_ = 0;
   std::unique_ptr<Impl> impl_;

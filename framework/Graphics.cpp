@@ -164,11 +164,16 @@ namespace {
 template <class F>
 void Paint(const Surface& s, bool oldRenderer, F&& draw) {
   if (s.image == nullptr || s.image->isNull()) return;
-  {
-    QPainter painter(s.image);
+  auto drawWith = [&](QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, !oldRenderer);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, !oldRenderer);
     draw(painter);
+  };
+  if (s.painter != nullptr) {
+    drawWith(*s.painter);
+  } else {
+    QPainter painter(s.image);
+    drawWith(painter);
   }
   if (s.changed) s.changed();
 }

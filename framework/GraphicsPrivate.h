@@ -5,6 +5,8 @@
 #include <QImage>
 #include <functional>
 
+class QPainter;
+
 #include "framework/Graphics.h"
 
 namespace fw {
@@ -20,6 +22,9 @@ struct Surface {
   QImage* image = nullptr;
   int32_t depth = 32;
   std::function<void()> changed;
+  // While set, drawing operations use this painter, already open on
+  // `image`, instead of opening one each.
+  QPainter* painter = nullptr;
   // Keeps the owner of `image` alive as long as the surface is.
   std::shared_ptr<void> owner;
 };

@@ -374,7 +374,19 @@ void RuntimeUnhandledException(std::exception_ptr e) {
   std::fflush(stderr);
 }
 
+namespace {
+int g_programDepth = 0;
+}  // namespace
+
+bool runtime::InProgramCode() { return g_programDepth > 0; }
+
 void CallProgram(const std::function<void()>& code) {
+  struct Depth {
+    Depth() { ++g_programDepth; }
+    ~Depth() {
+      if (--g_programDepth == 0) runtime::FlushDeferredUpdates();
+    }
+  } depth;
   try {
     const auto& helper = runtime::ExceptionHelper();
     std::exception_ptr raised = helper ? helper(code) : (code(), nullptr);

@@ -221,10 +221,12 @@ class AudioEngine {
   AudioWorker* worker_ = nullptr;
 };
 
-// Lives on the audio thread and owns the sink there. It keeps the sink's
-// buffer topped up with the mixer's output: the sum of the voices, and
-// silence after the last one, so the stream never runs dry or stops, and
-// the end of a sound is never cut.
+// Lives on the audio thread and owns the sink there. While a sound plays it
+// keeps the sink's buffer topped up with the mixer's output, the sum of the
+// voices; after the last one it writes silence until the sound has left the
+// buffer, so its end is never cut, and then suspends the sink and its feed
+// timer: a quiet game costs the sound server and this thread nothing. The
+// next sound resumes the sink and is written at once.
 class AudioWorker : public QObject {
  public:
   explicit AudioWorker(AudioEngine& engine) : engine_(engine) {}
@@ -267,9 +269,15 @@ class AudioWorker : public QObject {
     timer_->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer_, &QTimer::timeout, this, [this] { Feed(); });
     timer_->start(kFeedMs);
+    suspended_ = false;
+    quietFrames_ = 0;
     engine_.Opened();
     Feed();
   }
+
+  // A sound has been handed over: mix it in now rather than at the next
+  // top-up, which does not come while the sink is suspended.
+  void Wake() { Feed(); }
 
   void Close() {
     delete timer_;
@@ -284,21 +292,43 @@ class AudioWorker : public QObject {
  private:
   static constexpr qsizetype kFrameBytes = SoundMixer::kChannels * sizeof(int16_t);
 
-  // Fills the free part of the sink's buffer.
+  // Fills the free part of the sink's buffer; suspends the sink once the
+  // last sound has been played out, and resumes it for the next one.
   void Feed() {
     if (!sink_) return;
-    const size_t frames = static_cast<size_t>(std::max<qsizetype>(sink_->bytesFree(), 0) / kFrameBytes);
     engine_.TakeVoices(arrived_);
     const auto now = SteadyClock::now();
     for (PendingVoice& v : arrived_) {
       if (now - v.queued <= kMaxWait) mixer_.Start(std::move(v.sound), v.volume);
     }
     arrived_.clear();
+    if (mixer_.Playing() > 0) {
+      quietFrames_ = 0;
+      if (suspended_) {
+        suspended_ = false;
+        sink_->resume();
+        timer_->start(kFeedMs);
+      }
+    } else if (suspended_) {
+      return;
+    } else if (quietFrames_ >= BufferFrames()) {
+      // Whatever was written after the last sound is silence, and at least
+      // a whole buffer of it has been taken: the sound has been played out.
+      suspended_ = true;
+      timer_->stop();
+      sink_->suspend();
+      return;
+    }
+    const size_t frames = static_cast<size_t>(std::max<qsizetype>(sink_->bytesFree(), 0) / kFrameBytes);
     if (frames == 0) return;
     scratch_.resize(frames * SoundMixer::kChannels);
+    const bool quiet = mixer_.Playing() == 0;
     mixer_.Mix(scratch_.data(), frames);
     output_->write(reinterpret_cast<const char*>(scratch_.data()), static_cast<qint64>(frames) * kFrameBytes);
+    if (quiet) quietFrames_ += frames;
   }
+
+  size_t BufferFrames() const { return static_cast<size_t>(sink_->bufferSize() / kFrameBytes); }
 
   AudioEngine& engine_;
   QAudioSink* sink_ = nullptr;
@@ -307,6 +337,10 @@ class AudioWorker : public QObject {
   SoundMixer mixer_;
   std::vector<PendingVoice> arrived_;
   std::vector<int16_t> scratch_;
+  // The sink is suspended: nothing plays and the feed timer is off.
+  bool suspended_ = false;
+  // Frames of silence written since the last sound ended.
+  size_t quietFrames_ = 0;
 };
 
 void ShutdownAudio() { AudioEngine::Instance().Shutdown(); }
@@ -343,7 +377,9 @@ void AudioEngine::Play(std::shared_ptr<const SoundData> sound, int32_t volume) {
       QMetaObject::invokeMethod(worker_, &AudioWorker::Open, Qt::QueuedConnection);
       break;
     case SoundDeviceState::Opening:
+      break;
     case SoundDeviceState::Open:
+      QMetaObject::invokeMethod(worker_, &AudioWorker::Wake, Qt::QueuedConnection);
       break;
   }
   if (inbox_.size() >= kMaxPending) inbox_.erase(inbox_.begin());

@@ -171,6 +171,41 @@ Ref<Picture> GrabWindow(const Ref<Window>& w) {
   return FromImage(impl->content->grab().toImage());
 }
 
+namespace {
+class PaintWatcher : public QObject {
+ public:
+  PaintCounts counts;
+  QPointer<QWidget> top, content;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    // A repaint at once sends the window an update request from within the
+    // program's code; one that waited in the queue arrives from the loop.
+    if (o == top && e->type() == QEvent::UpdateRequest && !runtime::InProgramCode()) ++counts.updateRequests;
+    if (o == content && e->type() == QEvent::Paint) ++counts.contentPaints;
+    return false;
+  }
+};
+
+PaintWatcher& Watcher() {
+  static PaintWatcher* watcher = new PaintWatcher;
+  return *watcher;
+}
+}  // namespace
+
+void WatchPaints(const Ref<Window>& w) {
+  PaintWatcher& pw = Watcher();
+  if (pw.top) pw.top->removeEventFilter(&pw);
+  if (pw.content) pw.content->removeEventFilter(&pw);
+  pw.counts = PaintCounts{};
+  pw.top = w->Impl()->top.data();
+  pw.content = w->Impl()->content.data();
+  if (pw.top) pw.top->installEventFilter(&pw);
+  if (pw.content) pw.content->installEventFilter(&pw);
+}
+
+PaintCounts PaintsSeen() { return Watcher().counts; }
+
 Ref<Picture> GrabControl(const Ref<RectControl>& c) {
   if (!c || !c->Widget() || !c->Widget()->widget) return nullptr;
   return FromImage(c->Widget()->widget->grab().toImage());

@@ -61,4 +61,14 @@ Ref<Picture> GrabWindow(const Ref<Window>& w);
 // What the control shows now.
 Ref<Picture> GrabControl(const Ref<RectControl>& c);
 
+// Counts, from this call on, the window's repaint requests waiting in the
+// event queue and the paints of its content area (what lies under its
+// controls). A later call starts the counts again.
+struct PaintCounts {
+  int32_t updateRequests = 0;
+  int32_t contentPaints = 0;
+};
+void WatchPaints(const Ref<Window>& w);
+PaintCounts PaintsSeen();
+
 }  // namespace fw::testing

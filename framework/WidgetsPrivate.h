@@ -32,6 +32,9 @@ struct ControlWidget {
   virtual ~ControlWidget();
   QPointer<QWidget> widget;
   bool repaintPending = false;
+  // The widget's update() is held back until the program code that asked
+  // for it has returned (a repaint at once may make it needless).
+  bool updateDeferred = false;
 };
 
 // The widget of a Canvas: paints into a surface the size of the control
@@ -40,6 +43,8 @@ class CanvasWidget : public QWidget {
  public:
   explicit CanvasWidget(Canvas* owner);
   Ref<Graphics> SurfaceGraphics();
+  // Follows the control's Opaque.
+  void SetOpaque(bool on);
   // True while the Paint event draws: what it draws is shown by this very
   // paint, so it asks for no further one.
   bool painting = false;
@@ -63,6 +68,7 @@ class CanvasWidget : public QWidget {
   Ref<Graphics> graphics_;
   bool pressTaken_ = false;
   bool pointerInside_ = false;
+  bool opaque_ = false;
 };
 
 // The content area of a window: the controls' parent, painting the
@@ -117,6 +123,12 @@ struct WindowImpl {
 
 // Framework-internal services of the run time.
 namespace runtime {
+// True while program code runs (within CallProgram).
+bool InProgramCode();
+// Asks for the held-back repaints of controls whose repaint is still
+// pending; called when the outermost program code returns and before the
+// event loop waits.
+void FlushDeferredUpdates();
 // The pointer's last position on the screen and the buttons held.
 QPointF LastGlobalMouse();
 bool ButtonsDown();

@@ -166,7 +166,14 @@ bool SoundServer::StartRecording() {
 
 std::vector<int16_t> SoundServer::StopRecording() {
   Stop(recorder_);
+  return RecordedFrom(0);
+}
+
+size_t SoundServer::RecordedFrames() const { return static_cast<size_t>(SizeOf(recording_) / 4); }
+
+std::vector<int16_t> SoundServer::RecordedFrom(size_t from) const {
   std::ifstream in(recording_, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(from * 4));
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<int16_t> samples(bytes.size() / 4 * 2);
   std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(int16_t));

@@ -23,6 +23,7 @@ class SoundServer {
   SoundServer& operator=(const SoundServer&) = delete;
 
   bool Running() const { return server_ > 0; }
+  pid_t Pid() const { return server_; }
   const std::string& Problem() const { return problem_; }
   // The address a client puts in PULSE_SERVER.
   std::string Address() const { return "unix:" + socket_; }
@@ -32,6 +33,10 @@ class SoundServer {
   bool StartRecording();
   // Stops the recorder and returns what it recorded, interleaved.
   std::vector<int16_t> StopRecording();
+  // While recording: the frames recorded so far, and those from frame
+  // `from` on, interleaved.
+  size_t RecordedFrames() const;
+  std::vector<int16_t> RecordedFrom(size_t from) const;
 
  private:
   std::vector<std::string> Environment() const;

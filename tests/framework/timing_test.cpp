@@ -1,6 +1,8 @@
 // Timers on the event loop and cooperative threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -125,4 +127,33 @@ TEST(Time, SeamsReplaceClockAndRandomSource) {
   EXPECT_GE(Microseconds(), a);
   EXPECT_GE(r, 0.0);
   EXPECT_LT(r, 1.0);
+}
+
+TEST(Timer, ALateFiringLeavesTheLaterOnesOnTheSchedule) {
+  // Period 20 ms; the second firing holds the loop for 50 ms. The firings
+  // after it stay on start + k × 20 ms, where restarting from the late one
+  // would put them 10 ms off. The earliest of several is taken, as a busy
+  // machine only makes them later.
+  auto t = New<Timer>();
+  std::vector<double> times;
+  t->Action.Attach([&] {
+    times.push_back(Microseconds());
+    if (times.size() == 2) {
+      const double until = Microseconds() + 50000;
+      while (Microseconds() < until) {
+      }
+    }
+    if (times.size() == 10) t->Mode(0);
+  });
+  t->Period(20);
+  const double start = Microseconds();
+  t->Mode(2);
+  fw::testing::ProcessEvents(500);
+  ASSERT_EQ(times.size(), 10u);
+  double earliest = 1e9;
+  for (size_t i = 3; i < times.size(); ++i) {
+    const double offset = std::fmod(times[i] - start, 20000.0);
+    earliest = std::min(earliest, offset);
+  }
+  EXPECT_LT(earliest, 4000.0) << "microseconds past the schedule";
 }

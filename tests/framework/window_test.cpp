@@ -487,3 +487,117 @@ TEST(Canvas, MouseCursorReachesThePlatformAndNilRestoresTheDefault) {
   pad->MouseCursor(nullptr);
   EXPECT_FALSE(fw::testing::ShowsOwnCursor(pad));
 }
+
+TEST(Canvas, AnOpaqueCanvasRepaintsWithoutTheWindowUnderIt) {
+  for (bool opaque : {false, true}) {
+    SCOPED_TRACE(opaque ? "opaque" : "transparent");
+    auto w = MakeWindow();
+    auto back = Picture::New(40, 30, 32);  // with it the canvas covers every pixel
+    back->Graphics()->ForeColor(RGB(0, 0, 255));
+    back->Graphics()->FillRect(0, 0, 40, 30);
+    w->Pad()->Backdrop(back);
+    w->Pad()->Opaque(opaque);
+    EXPECT_EQ(w->Pad()->Opaque(), opaque);
+    fw::testing::ProcessEvents(50);
+    fw::testing::WatchPaints(w);
+    w->Pad()->Refresh(false);
+    w->UpdateNow();
+    fw::testing::ProcessEvents(50);
+    EXPECT_EQ(fw::testing::PaintsSeen().contentPaints, opaque ? 0 : 1);
+    // The same frame either way.
+    Ref<Picture> shot = fw::testing::GrabWindow(w);
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->Graphics()->Pixel(25, 15), RGB(255, 0, 0));
+    EXPECT_EQ(shot->Graphics()->Pixel(50, 30), RGB(0, 0, 255));
+    w->Close();
+  }
+}
+
+namespace {
+// Paints in several steps, reading back between them, on one painter.
+class LayeredCanvas : public Canvas {
+ public:
+  std::vector<Color> seen;
+  void Event_Paint(Ref<fw::Graphics> g) override {
+    seen.clear();
+    g->ForeColor(RGB(255, 0, 0));
+    g->FillRect(0, 0, 30, 30);
+    seen.push_back(g->Pixel(3, 3));
+    g->Pixel(3, 3, RGB(0, 255, 0));
+    seen.push_back(g->Pixel(3, 3));
+    auto dot = Picture::New(2, 2, 32);
+    dot->Graphics()->ForeColor(RGB(0, 0, 255));
+    dot->Graphics()->FillRect(0, 0, 2, 2);
+    g->DrawPicture(dot, 3, 3);
+    seen.push_back(g->Pixel(3, 3));
+    g->ForeColor(RGB(255, 255, 0));
+    g->FillRect(4, 4, 1, 1);
+    seen.push_back(g->Pixel(4, 4));
+    seen.push_back(g->Pixel(3, 4));
+  }
+};
+
+class LayeredWindow : public Window {
+ public:
+  LayeredWindow() : Window("LayeredWindow.LayeredWindow") {}
+  void Layout() override { SetProperties(*this, {{"Width", int32_t{60}}, {"Height", int32_t{40}}}); }
+  void CreateControls() override {
+    auto c = New<LayeredCanvas>();
+    c->Constructor();
+    AddControl("Layers", c);
+    SetProperties(*c, {{"Left", int32_t{5}}, {"Top", int32_t{5}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
+  }
+};
+}  // namespace
+
+TEST(Canvas, EachDrawingStepOfAPaintIsThereForTheNext) {
+  auto w = New<LayeredWindow>();
+  w->Constructor();
+  fw::testing::ProcessEvents(50);
+  auto c = w->ControlAs<LayeredCanvas>("Layers");
+  c->Refresh(false);
+  w->UpdateNow();
+  EXPECT_EQ(c->seen, (std::vector<Color>{RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0),
+                                         RGB(0, 0, 255)}));
+  Ref<Picture> shot = fw::testing::GrabControl(c);
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(shot->Graphics()->Pixel(3, 3), RGB(0, 0, 255));
+  EXPECT_EQ(shot->Graphics()->Pixel(4, 4), RGB(255, 255, 0));
+  EXPECT_EQ(shot->Graphics()->Pixel(10, 10), RGB(255, 0, 0));
+}
+
+TEST(Window, ARepaintAtOnceInATickLeavesNoRepaintWaiting) {
+  // A timer's handler asks for a repaint, and paints it at once or leaves
+  // it to the event loop; every tick is painted either way, and only the
+  // left one asks the loop for a repaint.
+  for (bool now : {true, false}) {
+    SCOPED_TRACE(now ? "painted at once" : "left to the loop");
+    auto w = New<CountingWindow>();
+    w->Constructor();
+    fw::testing::ProcessEvents(50);
+    auto c = w->ControlAs<CountingCanvas>("Counter");
+    fw::testing::WatchPaints(w);
+    const int before = c->paints;
+    int ticks = 0;
+    auto tick = New<Timer>();
+    tick->Action.Attach([&] {
+      ++ticks;
+      c->Refresh(false);
+      if (now) w->UpdateNow();
+    });
+    tick->Period(20);
+    tick->Mode(2);
+    fw::testing::ProcessEvents(200);
+    tick->Mode(0);
+    fw::testing::ProcessEvents(50);
+    EXPECT_GE(ticks, 3);
+    if (now) {
+      EXPECT_EQ(c->paints - before, ticks);
+      EXPECT_EQ(fw::testing::PaintsSeen().updateRequests, 0);
+    } else {
+      EXPECT_GE(c->paints - before, 1);
+      EXPECT_GE(fw::testing::PaintsSeen().updateRequests, 1);
+    }
+    w->Close();
+  }
+}
