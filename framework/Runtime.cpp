@@ -3,8 +3,11 @@
 // quitting in order (also on SIGTERM, SIGINT and SIGHUP) and the exit status.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -24,6 +27,7 @@ namespace {
 
 struct RuntimeState {
   std::unique_ptr<QApplication> app;
+  std::unique_ptr<QTranslator> qtTexts;
   int argc = 0;
   QPointF lastGlobalMouse;
   bool buttonsDown = false;
@@ -145,6 +149,12 @@ void RuntimeInit(int argc, char** argv) {
   s.app->setQuitOnLastWindowClosed(false);
   static FrameworkFilter filter;
   s.app->installEventFilter(&filter);
+  // The platform's own texts (the text controls' context menus) in the
+  // user's language, where the platform has a translation for it.
+  s.qtTexts = std::make_unique<QTranslator>();
+  if (s.qtTexts->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    s.app->installTranslator(s.qtTexts.get());
   s.exitStatus = 0;
 }
 
