@@ -113,13 +113,19 @@ void Populate(QMenu* menu, const Ref<MenuItem>& parent) {
 
 namespace runtime {
 
-QMenuBar* BuildMenuBar(const Ref<MenuBar>& bar, QWidget* parent) {
+QMenuBar* BuildMenuBar(const Ref<MenuBar>& bar, QWidget* parent, Window* owner) {
   auto* qbar = new QMenuBar(parent);
   qbar->setNativeMenuBar(false);
   for (int32_t i = 0; i < bar->Count(); ++i) {
     Ref<MenuItem> title = bar->Item(i);
     QMenu* menu = qbar->addMenu(QString::fromStdString(title->Text()));
-    QObject::connect(menu, &QMenu::aboutToShow, [] { CallProgram([] { UpdateMenus(); }); });
+    // The window whose bar was clicked is the front window for the update
+    // and the command, whatever the platform's activation order. The bar is
+    // part of the owner's widgets, so the owner outlives it.
+    QObject::connect(menu, &QMenu::aboutToShow, [owner] {
+      WindowToFront(owner);
+      CallProgram([] { UpdateMenus(); });
+    });
     Populate(menu, title);
     Bindings().push_back(Binding{title, menu->menuAction()});
   }
@@ -190,7 +196,7 @@ void UpdateMenus() {
     if (!bars[i] || (i == 1 && bars[1] == bars[0])) continue;
     MenuItem* root = bars[i].get();
     bars[i]->ForEach([root](const Ref<MenuItem>& item) {
-      if (item.get() != root) item->Enabled(item->AutoEnable());
+      if (item.get() != root) item->Enabled(item->AutoEnable() || runtime::TextCommand(item->Name(), false));
     });
   }
   if (app) app->Event_EnableMenuItems();
@@ -203,6 +209,7 @@ bool DispatchMenuCommand(const Ref<MenuItem>& item) {
   Ref<MenuItem> keep = item;
   const std::string name = item->Name();
   const int32_t index = item->Index();
+  if (runtime::TextCommand(name, true)) return true;
   if (Ref<Window> front = FrontWindow(); front && front->HandleMenuCommand(name, index)) return true;
   Ref<Application> app = GetAppObject();
   if (app && app->HandleMenuCommand(name, index)) return true;

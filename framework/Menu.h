@@ -76,13 +76,15 @@ class QuitMenuItem : public MenuItem {
 };
 
 // Brings the menus up to date: disables every item whose AutoEnable is
-// False, enables the others, then raises EnableMenuItems on the application
-// and on the front window. Done before a menu opens and before a shortcut's
-// command runs.
+// False, except an Edit item that the focused text control serves now
+// (EditCopy with a selection in a read-only text area), enables the others,
+// then raises EnableMenuItems on the application and on the front window.
+// Done before a menu opens and before a shortcut's command runs.
 void UpdateMenus();
 
-// Carries out the command of an item: the front window's handler of its
-// name first, then the application's, then the quit item's own action.
+// Carries out the command of an item: the focused text control's own Edit
+// command first, then the front window's handler of its name, then the
+// application's, then the quit item's own action.
 // Returns true when something handled it.
 bool DispatchMenuCommand(const Ref<MenuItem>& item);
 

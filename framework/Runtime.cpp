@@ -7,11 +7,14 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
@@ -42,6 +45,7 @@ namespace {
 // must not be taken down under it. RuntimeExit releases them in order.
 struct RuntimeState {
   QApplication* app = nullptr;
+  QTranslator* qtTexts = nullptr;
   int argc = 0;
   QPointF lastGlobalMouse;
   bool buttonsDown = false;
@@ -286,6 +290,12 @@ void RuntimeInit(int argc, char** argv) {
   s.app->installNativeEventFilter(s.windowFilter);
   s.platformMessages = qInstallMessageHandler(OnPlatformMessage);
   InstallSignalHandlers();
+  // The platform's own texts (the text controls' context menus) in the
+  // user's language, where the platform has a translation for it.
+  s.qtTexts = new QTranslator;
+  if (s.qtTexts->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    s.app->installTranslator(s.qtTexts);
   s.exitStatus = 0;
 }
 
@@ -352,6 +362,8 @@ int RuntimeExit() {
     s.windowFilter = nullptr;
     delete s.app;
     s.app = nullptr;
+    delete s.qtTexts;
+    s.qtTexts = nullptr;
   }
   s.exitStatus = 0;
   s.quitting = false;

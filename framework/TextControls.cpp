@@ -483,6 +483,17 @@ TextAreaWidget* AreaWidgetOf(const TextArea& t) {
 
 }  // namespace
 
+bool runtime::TextCommand(const std::string& itemName, bool perform) {
+  // The front window's focus, which stays with the text area while a menu
+  // of the bar has the keyboard.
+  Ref<Window> front = FrontWindow();
+  QWidget* focus = front && front->Impl()->top ? front->Impl()->top->focusWidget() : nullptr;
+  auto* w = dynamic_cast<TextAreaWidget*>(focus);
+  if (itemName != "EditCopy" || w == nullptr || !w->isReadOnly() || !w->textCursor().hasSelection()) return false;
+  if (perform) w->copy();
+  return true;
+}
+
 TextArea::TextArea() = default;
 
 TextArea::~TextArea() {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "framework/Controls.h"
 #include "framework/GraphicsPrivate.h"
@@ -108,6 +109,8 @@ struct WindowImpl {
   QVBoxLayout* layout = nullptr;
   QPointer<QMenuBar> menuBarWidget;
   Ref<MenuBar> menuBar;
+  // MenuBarVisible as the design set it; unset, a window's own bar shows.
+  std::optional<bool> menuBarVisible;
   std::string title;
   int32_t width = 300, height = 300;
   int32_t minWidth = 0, minHeight = 0, maxWidth = 32000, maxHeight = 32000;
@@ -134,8 +137,9 @@ QPointF LastGlobalMouse();
 bool ButtonsDown();
 // Brings the window to the front of the window list.
 void WindowToFront(Window* w);
-// Builds the Qt menu bar of a menu tree for a window.
-QMenuBar* BuildMenuBar(const Ref<MenuBar>& bar, QWidget* parent);
+// Builds the Qt menu bar of a menu tree for a window; opening one of its
+// menus brings `owner` to the front of the window list first.
+QMenuBar* BuildMenuBar(const Ref<MenuBar>& bar, QWidget* parent, Window* owner);
 // Copies the items' texts, marks and enabled states into the shown menus.
 void SyncMenus();
 // True while a modal window is open.
@@ -150,6 +154,10 @@ void ReleaseClosedWindows();
 void OpenApplication();
 // The program's exception helper; empty until it sets one.
 const std::function<std::exception_ptr(const std::function<void()>&)>& ExceptionHelper();
+// The Edit command of that item name that the focused text control serves
+// now (Copy from a read-only text area with a selection); with `perform`,
+// carries it out. False when the control serves no such command.
+bool TextCommand(const std::string& itemName, bool perform);
 // A Ctrl key press that may be a menu shortcut; true when it was one.
 bool HandleShortcut(int qtKey, int modifiers);
 }  // namespace runtime

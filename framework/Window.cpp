@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QApplication>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 #include "framework/Application.h"
@@ -51,6 +52,14 @@ std::string KeyText(const QKeyEvent* e) {
   return e->text().toStdString();
 }
 
+// The window that was in front before `self`: the first other shown window
+// of the list.
+Ref<Window> Opener(const Window* self) {
+  for (const auto& w : OpenWindows())
+    if (w.get() != self && w->Impl()->top && w->Impl()->top->isVisible()) return w;
+  return nullptr;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- widgets
@@ -70,7 +79,9 @@ void ContentWidget::mousePressEvent(QMouseEvent* e) {
   e->accept();
 }
 
-TopWidget::TopWidget(Window* owner) : owner_(owner) { setFocusPolicy(Qt::StrongFocus); }
+// The window takes the keyboard when it is activated, but a click on its bar
+// or its content leaves the focus where it is (with a text area's selection).
+TopWidget::TopWidget(Window* owner) : owner_(owner) { setFocusPolicy(Qt::TabFocus); }
 
 void TopWidget::closeEvent(QCloseEvent* e) {
   // The window's own Close decides (CancelClose may keep it open).
@@ -121,6 +132,36 @@ void WindowImpl::ApplySize() {
   }
   layout->activate();
 }
+
+namespace {
+
+// Chooses a window's first position: Placement 1 centred over the window
+// that was in front (a dialog is also kept above that window by the window
+// manager), otherwise centred on the screen; wholly on the screen either way.
+// The window manager's frame is not known before the window is mapped, so
+// the opener's frame stands in for it.
+void Place(Window& w, const Ref<Window>& opener) {
+  WindowImpl& impl = *w.Impl();
+  QWidget* over = opener ? opener->Impl()->top.data() : nullptr;
+  QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  QRect r = impl.top->frameGeometry();
+  if (over) {
+    const QRect f = over->frameGeometry(), g = over->geometry();
+    r = r.marginsAdded(QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()));
+  }
+  r.moveCenter(impl.placement == 1 && over ? over->frameGeometry().center() : area.center());
+  r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() + 1 - r.width())));
+  r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() + 1 - r.height())));
+  // Moved before its platform window exists, the position is the frame's.
+  impl.top->move(r.topLeft());
+  if (over && impl.frame == 2) {
+    impl.top->winId();
+    impl.top->windowHandle()->setTransientParent(over->windowHandle());
+  }
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------- Window
 
@@ -179,19 +220,18 @@ void Window::Show() {
   Ref<Window> self = SelfRef(this);
   if (!impl_->placed) {
     impl_->placed = true;
+    // A window that asks for a menu bar and has none of its own shows the
+    // application's one bar; a modal dialog shows none.
+    Ref<Application> app = GetAppObject();
+    if (!impl_->menuBarWidget && impl_->menuBarVisible.value_or(false) && impl_->frame != 2 && app && app->MenuBar()) {
+      impl_->menuBarWidget = runtime::BuildMenuBar(app->MenuBar(), impl_->top, this);
+      impl_->layout->setMenuBar(impl_->menuBarWidget);
+    }
     impl_->ApplySize();
     impl_->top->adjustSize();
     if (impl_->resizeable && !(impl_->minWidth == impl_->maxWidth && impl_->minHeight == impl_->maxHeight))
       impl_->top->resize(impl_->width, impl_->height + (impl_->menuBarWidget ? impl_->menuBarWidget->sizeHint().height() : 0));
-    QScreen* screen = QGuiApplication::primaryScreen();
-    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    Ref<Window> front = FrontWindow();
-    if (impl_->placement == 1 && front && front.get() != this && front->impl_->top)
-      area = front->impl_->top->frameGeometry();
-    QRect r = impl_->top->frameGeometry();
-    r.moveCenter(area.center());
-    if (impl_->placement == 2 && screen) r.moveTop(std::max(area.top(), area.top() + (area.height() - r.height()) / 3));
-    impl_->top->move(r.topLeft());
+    Place(*this, Opener(this));
   }
   impl_->top->show();
   // A headless platform has no stacking to change.
@@ -264,7 +304,7 @@ void Window::MenuBar(const Ref<fw::MenuBar>& m) {
     delete impl_->menuBarWidget.data();
   }
   if (m && impl_->top) {
-    impl_->menuBarWidget = runtime::BuildMenuBar(m, impl_->top);
+    impl_->menuBarWidget = runtime::BuildMenuBar(m, impl_->top, this);
     impl_->layout->setMenuBar(impl_->menuBarWidget);
   }
   impl_->ApplySize();
@@ -317,7 +357,8 @@ void Window::SetProperty(const std::string& name, const PropertyValue& value) {
   } else if (name == "BackColor") {
     if (w.content) w.content->backColor = PropertyColor(name, value);
   } else if (name == "MenuBarVisible") {
-    if (w.menuBarWidget) w.menuBarWidget->setVisible(PropertyBool(name, value));
+    w.menuBarVisible = PropertyBool(name, value);
+    if (w.menuBarWidget) w.menuBarWidget->setVisible(*w.menuBarVisible);
   } else if (name == "Composite" || name == "FullScreen" || name == "LiveResize" || name == "MacProcID") {
     // Values of the original desktop with no counterpart here: windows are
     // never composited specially, never full screen, and have one frame kind

@@ -11,7 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   fonts-vlgothic fontconfig
   pulseaudio pulseaudio-utils
-  xvfb xdotool openbox x11-utils imagemagick
+  xvfb xdotool openbox fluxbox x11-utils xclip imagemagick
+  qt6-translations-l10n
 )
 
 missing=()

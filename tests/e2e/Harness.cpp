@@ -220,6 +220,24 @@ void Display::KillServer() {
 
 std::string Display::Xdotool(const std::string& args) { return Run("DISPLAY=" + name_ + " xdotool " + args + " 2>/dev/null"); }
 
+std::string Display::Property(const std::string& window, const std::string& name) {
+  const std::string out = Run("DISPLAY=" + name_ + " xprop -id " + window + " " + name + " 2>/dev/null");
+  return out.find("not found") == std::string::npos ? out : std::string();
+}
+
+bool Display::Popup(const std::string& window) {
+  return Run("DISPLAY=" + name_ + " xwininfo -id " + window + " 2>/dev/null").find("Override Redirect State: yes") !=
+         std::string::npos;
+}
+
+std::vector<std::string> Display::Popups(pid_t pid) {
+  std::vector<std::string> popups;
+  std::istringstream ids(Xdotool("search --onlyvisible --pid " + std::to_string(pid)));
+  for (std::string id; ids >> id;)
+    if (Popup(id)) popups.push_back(id);
+  return popups;
+}
+
 std::string Display::FindWindow(const std::string& title, int ms) {
   std::string id;
   WaitFor(

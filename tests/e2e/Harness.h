@@ -71,6 +71,14 @@ class Display {
   std::string Xdotool(const std::string& args);
   // Ends the X server at once, as when it crashes.
   void KillServer();
+  // The window's property as xprop prints it ("" when it has none).
+  std::string Property(const std::string& window, const std::string& name);
+  // Whether the window is a pop-up (a menu), which the window manager
+  // leaves alone.
+  bool Popup(const std::string& window);
+  // The process's pop-up windows (open menus) on the screen, as the X server
+  // lists them.
+  std::vector<std::string> Popups(pid_t pid);
 
  private:
   std::string name_;

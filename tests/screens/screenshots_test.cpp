@@ -311,10 +311,13 @@ TEST_F(OnScreen, HelpWindowShowsEachTabAndClosesOnCtrlW) {
     Ref<Picture> framed = Shot(id, "help-" + std::to_string(tab), true);
     Ref<Picture> plain = Shot(id, "help-" + std::to_string(tab) + "-content", false);
     ASSERT_TRUE(framed && plain);
+    // The menu bar above the 400 x 370 content.
+    const int32_t bar = plain->Height() - 370;
     EXPECT_EQ(plain->Width(), 400);
-    EXPECT_EQ(plain->Height(), 370);
+    EXPECT_GT(bar, 10);
+    EXPECT_LT(bar, 40);
     if (!pages.empty()) {
-      EXPECT_FALSE(SamePixels(plain, 0, 0, pages.back(), 0, 0, 400, 370)) << "tab " << tab;
+      EXPECT_FALSE(SamePixels(plain, 0, bar, pages.back(), 0, bar, 400, 370)) << "tab " << tab;
     }
     pages.push_back(plain);
   }
