@@ -65,14 +65,7 @@ void MainWindow::GameHeltzControl::SetIndex(int32_t i) { Index = i; }
 
 MainWindow::MainWindow() : fw::Window(kClassName) {}
 
-Ref<MainWindow> MainWindow::Instance() {
-  Ref<MainWindow> w = RefCast<MainWindow>(fw::Window::GetImplicitWindow(kClassName));
-  if (!w) {
-    w = fw::New<MainWindow>();
-    w->Constructor();
-  }
-  return w;
-}
+Ref<MainWindow> MainWindow::Instance() { return ImplicitInstance<MainWindow>(kClassName); }
 
 void MainWindow::Layout() {
   Backdrop(BackPict());
@@ -107,58 +100,40 @@ void MainWindow::CreateControls() { CreateControls0(); }
 void MainWindow::CreateControls0() {
   // Each control is complete (picture, design, handlers) before the next.
   {
-    auto c = New<GameField>();
-    c->Constructor();
-    AddControl("TheGameField", c);
-    Ref<GameField> field = TheGameField();
+    Ref<GameField> field = MakeControl<GameField>("TheGameField");
     SetProperties(*field, ControlDesign(0, 0, 200, 198, 0, kNoControlIndex, "TheGameField"));
     AttachMethod(field->OperationLock, *this, &MainWindow::TheGameField_OperationLock, *field);
     AttachMethod(field->BlockMoved, *this, &MainWindow::TheGameField_BlockMoved, *field);
     AttachMethod(field->Created, *this, &MainWindow::TheGameField_Created, *field);
   }
   for (int32_t i = 0; i < 3; ++i) {
-    auto c = New<KickButtonControl>();
-    c->Constructor(i);
-    AddControl("KickButton", c);
-    Ref<PictureButton> button = KickButton(i);
+    Ref<PictureButton> button = MakeControl<KickButtonControl>("KickButton", i);
     button->Backdrop(ButtonPictN());
     SetProperties(*button, ControlDesign(200, 4 + 64 * i, 32, 64, 1 + i, i, "KickButton"));
     AttachMethod(button->SetUp, *this, &MainWindow::KickButton_SetUp, *button);
     AttachMethod(button->Action, *this, &MainWindow::KickButton_Action, *button);
   }
   {
-    auto c = New<GameHeltzControl>();
-    c->Constructor();
-    AddControl("GameHeltz", c);
-    Ref<PeriodicTimer> clock = GameHeltz();
+    Ref<PeriodicTimer> clock = MakeControl<GameHeltzControl>("GameHeltz");
     SetProperties(*clock, {{"Period", int32_t{20}}, {"Mode", int32_t{0}}});
     AttachMethod(clock->PeriodicAction, *this, &MainWindow::GameHeltz_PeriodicAction, *clock);
   }
   {
-    auto c = New<PictureButton>();
-    c->Constructor();
-    AddControl("StartButton", c);
-    Ref<PictureButton> button = StartButton();
+    Ref<PictureButton> button = MakeControl<PictureButton>("StartButton");
     button->Backdrop(StartBtnPictN());
     SetProperties(*button, ControlDesign(10, 199, 40, 15, 5, kNoControlIndex, "StartButton"));
     AttachMethod(button->Action, *this, &MainWindow::StartButton_Action, *button);
     AttachMethod(button->SetUp, *this, &MainWindow::StartButton_SetUp, *button);
   }
   {
-    auto c = New<PictureButton>();
-    c->Constructor();
-    AddControl("ResetButton", c);
-    Ref<PictureButton> button = ResetButton();
+    Ref<PictureButton> button = MakeControl<PictureButton>("ResetButton");
     button->Backdrop(ResetBtnPictN());
     SetProperties(*button, ControlDesign(60, 199, 40, 15, 6, kNoControlIndex, "ResetButton"));
     AttachMethod(button->Action, *this, &MainWindow::ResetButton_Action, *button);
     AttachMethod(button->SetUp, *this, &MainWindow::ResetButton_SetUp, *button);
   }
   {
-    auto c = New<Canvas>();
-    c->Constructor();
-    AddControl("CompleteDisplay", c);
-    Ref<Canvas> marker = CompleteDisplay();
+    Ref<Canvas> marker = MakeControl<Canvas>("CompleteDisplay");
     marker->Backdrop(CompletePict());
     SetProperties(*marker, ControlDesign(201, 199, 30, 15, 7, kNoControlIndex, "CompleteDisplay"));
   }

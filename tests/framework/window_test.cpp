@@ -49,9 +49,7 @@ class TestWindow : public Window {
   }
   void CreateControls() override {
     g_log.push_back("create");
-    auto c = New<LogCanvas>();
-    c->Constructor();
-    AddControl("Pad", c);
+    auto c = MakeControl<LogCanvas>("Pad");
     SetProperties(*c, {{"Left", int32_t{20}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   void AddMenuHandlers(Ref<Window>) override { g_log.push_back("menus"); }
@@ -168,9 +166,7 @@ class PlainWindow : public Window {
  public:
   PlainWindow() : Window("PlainWindow.PlainWindow") {}
   void CreateControls() override {
-    auto c = New<SelfDrawingCanvas>();
-    c->Constructor();
-    AddControl("Self", c);
+    auto c = MakeControl<SelfDrawingCanvas>("Self");
     SetProperties(*c, {{"Left", int32_t{250}}, {"Top", int32_t{250}}, {"Width", int32_t{20}}, {"Height", int32_t{20}}});
   }
 };
@@ -282,9 +278,7 @@ class KeyWindow : public Window {
   explicit KeyWindow(std::string className = "KeyWindow.KeyWindow") : Window(std::move(className)) {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{60}}, {"Height", int32_t{40}}}); }
   void CreateControls() override {
-    auto c = New<SelfDrawingCanvas>();
-    c->Constructor();
-    AddControl("Self", c);
+    auto c = MakeControl<SelfDrawingCanvas>("Self");
     SetProperties(*c, {{"Width", int32_t{20}}, {"Height", int32_t{20}}});
   }
   bool Event_KeyDown(const std::string& key) override {
@@ -391,9 +385,7 @@ class CountingWindow : public Window {
   CountingWindow() : Window("CountingWindow.CountingWindow") {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{90}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
-    auto c = New<CountingCanvas>();
-    c->Constructor();
-    AddControl("Counter", c);
+    auto c = MakeControl<CountingCanvas>("Counter");
     SetProperties(*c, {{"Left", int32_t{0}}, {"Top", int32_t{0}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
   }
 };
@@ -447,9 +439,7 @@ class MoveWindow : public Window {
   MoveWindow() : Window("MoveWindow.MoveWindow") {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{100}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
-    auto c = New<MoveCanvas>();
-    c->Constructor();
-    AddControl("Pad", c);
+    auto c = MakeControl<MoveCanvas>("Pad");
     SetProperties(*c, {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   Ref<MoveCanvas> Pad() { return ControlAs<MoveCanvas>("Pad"); }
