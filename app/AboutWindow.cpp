@@ -1,5 +1,6 @@
 #include "app/AboutWindow.h"
 
+#include "app/Version.h"
 #include "engine/Media.h"
 
 using namespace fw;
@@ -103,7 +104,7 @@ void AboutWindow::CreateControls0() {
     l->TextSize(12);
     SetProperties(*l, design);
   };
-  label("AppName", LabelProperties(64, 24, 130, 16, 0, "Pandrisk 10.0.2"));
+  label("AppName", LabelProperties(64, 24, 130, 16, 0, "Pandrisk " PANDRISK_VERSION));
   label("AppCopy", LabelProperties(16, 56, 180, 16, 1, "© 2026 Drevakon"));
   {
     Ref<Canvas> icon = MakeControl<Canvas>("AppIcon");

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/PrefsFile.h"
 #include "app/ShadowFiler.h"
 #include "framework/Files.h"
 #include "framework/Strings.h"
@@ -13,7 +14,7 @@ using namespace fw;
 namespace {
 
 constexpr const char* kHeader = "00";
-constexpr const char* kFileType = "PREF";
+constexpr const char* kFileType = kPrefsFileType;
 
 // A number read from text as an Int32: the fraction dropped, values beyond
 // the range held at its ends, and what is no number at all as 0.

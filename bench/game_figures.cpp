@@ -30,6 +30,7 @@
 #include "app/Startup.h"
 #include "engine/GameField.h"
 #include "engine/PeriodicTimer.h"
+#include "engine/WindowLayout.h"
 #include "framework/Controls.h"
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
@@ -112,7 +113,7 @@ SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std:
         int w = 0, h = 0;
         d.Geometry(win, nullptr, nullptr, &w, &h);
         const e2e::Image img = d.Grab(win);
-        if (!img.Empty() && img.Pixel(p.x, p.y + (h - 216)) == p.colour) break;
+        if (!img.Empty() && img.Pixel(p.x, p.y + (h - layout::kWindowHeight)) == p.colour) break;
       }
       std::this_thread::sleep_for(2ms);
     }
@@ -137,7 +138,8 @@ SessionFigures Measure(e2e::Display& d, const Program& p, const std::vector<std:
       const double c1 = CpuSeconds(proc.pid());
       const auto end = Clock::now() + std::chrono::seconds(phase);
       for (int k = 0; Clock::now() < end; ++k) {
-        d.Click(win, 216, 36 + 64 * (k % 3) + (h - 216));
+        d.Click(win, layout::kRowButtonX + layout::kRowButtonWidth / 2,
+                layout::kRowButtonTop[k % 3] + layout::kRowButtonHeight / 2 + (h - layout::kWindowHeight));
         std::this_thread::sleep_for(1350ms);
       }
       f.activeCpu = 100.0 * (CpuSeconds(proc.pid()) - c1) / phase;

@@ -9,8 +9,10 @@
 #include "engine/GameField.h"
 #include "engine/Media.h"
 #include "engine/SoundPlayer.h"
+#include "engine/WindowLayout.h"
 
 using namespace fw;
+using namespace layout;
 
 namespace {
 
@@ -72,16 +74,16 @@ void MainWindow::Layout() {
   MenuBar(Menu::Instance());
   SetProperties(*this, {
                            {"Placement", int32_t{2}},
-                           {"Width", int32_t{236}},
-                           {"Height", int32_t{216}},
-                           {"MinWidth", int32_t{236}},
-                           {"MinHeight", int32_t{216}},
-                           {"MaxWidth", int32_t{236}},
-                           {"MaxHeight", int32_t{216}},
+                           {"Width", int32_t{kWindowWidth}},
+                           {"Height", int32_t{kWindowHeight}},
+                           {"MinWidth", int32_t{kWindowWidth}},
+                           {"MinHeight", int32_t{kWindowHeight}},
+                           {"MaxWidth", int32_t{kWindowWidth}},
+                           {"MaxHeight", int32_t{kWindowHeight}},
                            {"Frame", int32_t{0}},
                            {"Composite", false},
                            {"HasBackColor", false},
-                           {"BackColor", RGB(255, 255, 255)},
+                           {"BackColor", Color{0xFFFFFF}},
                            {"Title", std::string("Pandrisk")},
                            {"Visible", true},
                            {"FullScreen", false},
@@ -101,7 +103,7 @@ void MainWindow::CreateControls0() {
   // Each control is complete (picture, design, handlers) before the next.
   {
     Ref<GameField> field = MakeControl<GameField>("TheGameField");
-    SetProperties(*field, ControlDesign(0, 0, 200, 198, 0, kNoControlIndex, "TheGameField"));
+    SetProperties(*field, ControlDesign(0, 0, kBoardWidth, kBoardHeight, 0, kNoControlIndex, "TheGameField"));
     AttachMethod(field->OperationLock, *this, &MainWindow::TheGameField_OperationLock, *field);
     AttachMethod(field->BlockMoved, *this, &MainWindow::TheGameField_BlockMoved, *field);
     AttachMethod(field->Created, *this, &MainWindow::TheGameField_Created, *field);
@@ -109,7 +111,8 @@ void MainWindow::CreateControls0() {
   for (int32_t i = 0; i < 3; ++i) {
     Ref<PictureButton> button = MakeControl<KickButtonControl>("KickButton", i);
     button->Backdrop(ButtonPictN());
-    SetProperties(*button, ControlDesign(200, 4 + 64 * i, 32, 64, 1 + i, i, "KickButton"));
+    SetProperties(*button, ControlDesign(kRowButtonX, kRowButtonTop[i], kRowButtonWidth, kRowButtonHeight, 1 + i, i,
+                                         "KickButton"));
     AttachMethod(button->SetUp, *this, &MainWindow::KickButton_SetUp, *button);
     AttachMethod(button->Action, *this, &MainWindow::KickButton_Action, *button);
   }
@@ -121,21 +124,24 @@ void MainWindow::CreateControls0() {
   {
     Ref<PictureButton> button = MakeControl<PictureButton>("StartButton");
     button->Backdrop(StartBtnPictN());
-    SetProperties(*button, ControlDesign(10, 199, 40, 15, 5, kNoControlIndex, "StartButton"));
+    SetProperties(*button, ControlDesign(kStartButtonX, kStripY, kCommandWidth, kCommandHeight, 5, kNoControlIndex,
+                                         "StartButton"));
     AttachMethod(button->Action, *this, &MainWindow::StartButton_Action, *button);
     AttachMethod(button->SetUp, *this, &MainWindow::StartButton_SetUp, *button);
   }
   {
     Ref<PictureButton> button = MakeControl<PictureButton>("ResetButton");
     button->Backdrop(ResetBtnPictN());
-    SetProperties(*button, ControlDesign(60, 199, 40, 15, 6, kNoControlIndex, "ResetButton"));
+    SetProperties(*button, ControlDesign(kResetButtonX, kStripY, kCommandWidth, kCommandHeight, 6, kNoControlIndex,
+                                         "ResetButton"));
     AttachMethod(button->Action, *this, &MainWindow::ResetButton_Action, *button);
     AttachMethod(button->SetUp, *this, &MainWindow::ResetButton_SetUp, *button);
   }
   {
     Ref<Canvas> marker = MakeControl<Canvas>("CompleteDisplay");
     marker->Backdrop(CompletePict());
-    SetProperties(*marker, ControlDesign(201, 199, 30, 15, 7, kNoControlIndex, "CompleteDisplay"));
+    SetProperties(*marker, ControlDesign(kMarkerX, kStripY, kMarkerWidth, kMarkerHeight, 7, kNoControlIndex,
+                                         "CompleteDisplay"));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/AboutWindow.h"
+#include "app/Version.h"
 #include "engine/Media.h"
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
@@ -53,7 +54,7 @@ TEST(AboutWindow, SizeTitleAndContent) {
   EXPECT_EQ(shot->Height(), 80);  // no menu bar in the box
   EXPECT_EQ(shot->Graphics()->Pixel(100, 72), RGB(255, 255, 255));
 
-  EXPECT_EQ(w->AppName()->Text(), "Pandrisk 10.0.2");
+  EXPECT_EQ(w->AppName()->Text(), "Pandrisk " PANDRISK_VERSION);
   EXPECT_NE(w->AppCopy()->Text().find("2026"), std::string::npos);
   EXPECT_NE(w->AppCopy()->Text().find("Drevakon"), std::string::npos);
   for (const Ref<Label>& label : {w->AppName(), w->AppCopy()}) {

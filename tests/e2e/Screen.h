@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/WindowLayout.h"
 #include "framework/Graphics.h"
 #include "tests/e2e/Harness.h"
 #include "tests/support/TestSupport.h"
@@ -33,9 +34,12 @@ class GameScreen {
   // Content coordinates: the window's content area without its menu bar.
   void Click(int x, int y);
   void Key(const std::string& keys);
-  void ClickRow(int row) { Click(216, 36 + 64 * row); }
-  void ClickShuffle() { Click(30, 206); }
-  void ClickAlign() { Click(80, 206); }
+  // The middle of a row button, of the shuffle and of the align button.
+  void ClickRow(int row) {
+    Click(layout::kRowButtonX + layout::kRowButtonWidth / 2, layout::kRowButtonTop[row] + layout::kRowButtonHeight / 2);
+  }
+  void ClickShuffle() { Click(layout::kStartButtonX + layout::kCommandWidth / 2, layout::kStripY + layout::kCommandHeight / 2); }
+  void ClickAlign() { Click(layout::kResetButtonX + layout::kCommandWidth / 2, layout::kStripY + layout::kCommandHeight / 2); }
   // Opens the n-th menu of the menu bar (0 File .. 3 help) with the mouse
   // and the arrow keys.
   void OpenMenu(int n);
@@ -50,7 +54,9 @@ class GameScreen {
   // folder (sampled on a grid).
   bool Shows(const Image& img, int x, int y, const std::string& name) const;
   bool RowButtonsShow(const Image& img, const std::string& name) const;
-  bool MarkerShown(const Image& img) const { return Shows(img, 201, 199, "CompletePict.png"); }
+  bool MarkerShown(const Image& img) const {
+    return Shows(img, layout::kMarkerX, layout::kStripY, "CompletePict.png");
+  }
   // Waits until the board reads `rows` with `pattern`; false on timeout.
   bool WaitForBoard(const std::string& rows, int pattern, int ms = 5000);
 
