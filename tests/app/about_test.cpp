@@ -10,9 +10,11 @@
 #include "engine/Media.h"
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/TestSupport.h"
 
 using namespace fw;
+using testsupport::SamePixels;
 
 namespace {
 
@@ -32,14 +34,6 @@ int32_t RightmostInk(const Ref<Picture>& p) {
     for (int32_t x = 0; x < p->Width(); ++x)
       if (Ink(p->Graphics()->Pixel(x, y))) right = std::max(right, x);
   return right;
-}
-
-bool SamePixels(const Ref<Picture>& shot, int32_t x0, int32_t y0, const Ref<Picture>& pic, int32_t sx, int32_t sy,
-                int32_t w, int32_t h) {
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      if (shot->Graphics()->Pixel(x0 + x, y0 + y) != pic->Graphics()->Pixel(sx + x, sy + y)) return false;
-  return true;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "app/HelpWindow.h"
 #include "framework/Menu.h"
 #include "framework/Testing.h"
+#include "tests/support/AppFixture.h"
 #include "tests/support/QuietAppl.h"
 
 using namespace fw;
@@ -36,14 +37,11 @@ class OtherWindow : public Window {
 
 struct HelpFixture : ::testing::Test {
   void SetUp() override {
-    app = fw::New<QuietAppl>();
     auto bar = fw::New<MenuBar>();
     auto file = Item("UntitledMenu6", "ファイル", "", true);
     file->Append(Item("FileClose", "閉じる", "Cmd+W", false));
     bar->Append(file);
-    app->MenuBar(bar);
-    RuntimeRegisterAppObject(app);
-    app->OpenOnce();
+    app = testsupport::OpenApp<QuietAppl>(bar);
   }
   Ref<HelpWindow> Help() {
     Ref<HelpWindow> w = HelpWindow::Instance();

@@ -1,6 +1,7 @@
 // Windows, canvases and their events, driven through real input events.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
 #include "framework/Window.h"
+#include "tests/support/AppFixture.h"
 #include "tests/support/TestSupport.h"
 
 using namespace fw;
@@ -172,15 +174,6 @@ class PlainWindow : public Window {
 };
 }  // namespace
 
-TEST(Window, ResizableWindowTakesItsDesignSize) {
-  auto w = New<PlainWindow>();
-  w->Constructor();
-  Ref<Picture> shot = fw::testing::GrabWindow(w);
-  ASSERT_TRUE(shot);
-  EXPECT_EQ(shot->Width(), 300);
-  EXPECT_EQ(shot->Height(), 300);
-  EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));  // the control near the far corner shows
-}
 
 namespace {
 // A window made only of its design properties.
@@ -234,16 +227,6 @@ TEST(Window, DesignPropertiesReachThePlatformWindow) {
     EXPECT_EQ(f.dialog, c.dialog);
     w->Close();
   }
-}
-
-TEST(Canvas, DrawingOnItsOwnSurfaceDuringPaintAsksForNoFurtherPaint) {
-  auto w = New<PlainWindow>();
-  w->Constructor();
-  fw::testing::ProcessEvents(100);
-  const int settled = g_paints;
-  fw::testing::ProcessEvents(200);
-  EXPECT_GE(settled, 1);
-  EXPECT_EQ(g_paints, settled);
 }
 
 TEST(Canvas, PressNotTakenGoesToTheWindow) {
@@ -351,9 +334,7 @@ TEST(Window, ShowModalReturnsOnceClosedWhileTimersKeepRunning) {
 }
 
 TEST(Window, QuittingAsksEveryWindowAndOneMayRefuse) {
-  auto app = New<Application>();
-  RuntimeRegisterAppObject(app);
-  app->OpenOnce();
+  auto app = testsupport::OpenApp();
   auto a = New<KeyWindow>("A.A");
   a->Constructor();
   auto b = New<KeyWindow>("B.B");
@@ -391,27 +372,60 @@ class CountingWindow : public Window {
 };
 }  // namespace
 
-TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
-  auto w = New<CountingWindow>();
-  w->Constructor();
-  fw::testing::ProcessEvents(100);
-  auto c = w->ControlAs<CountingCanvas>("Counter");
-  const int settled = c->paints;
-  fw::testing::ProcessEvents(100);
-  EXPECT_EQ(c->paints, settled);
-  c->Refresh(false);
-  w->UpdateNow();
-  EXPECT_EQ(c->paints, settled + 1);
+TEST(Window, AResizableWindowTakesItsDesignSize) {
+  struct Case {
+    const char* name;
+    std::function<Ref<Window>()> make;
+    int32_t width, height;
+    bool probe;  // the control near the far corner shows (green at 252,252)
+  };
+  const Case cases[] = {
+      {"no size in its design: the default", [] { return Ref<Window>(New<PlainWindow>()); }, 300, 300, true},
+      {"a size in its design", [] { return Ref<Window>(New<CountingWindow>()); }, 90, 60, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ref<Window> w = c.make();
+    w->Constructor();
+    fw::testing::ProcessEvents(20);
+    Ref<Picture> shot = fw::testing::GrabWindow(w);
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->Width(), c.width);
+    EXPECT_EQ(shot->Height(), c.height);
+    if (c.probe) {
+      EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));
+    }
+    w->Close();
+  }
 }
 
-TEST(Window, AResizableWindowTakesItsDesignSize) {
-  auto w = New<CountingWindow>();
-  w->Constructor();
-  fw::testing::ProcessEvents(20);
-  Ref<Picture> shot = fw::testing::GrabWindow(w);
-  ASSERT_TRUE(shot);
-  EXPECT_EQ(shot->Width(), 90);
-  EXPECT_EQ(shot->Height(), 60);
+TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
+  struct Case {
+    const char* name;
+    std::function<Ref<Window>()> make;
+    const char* control;
+    std::function<int(const Ref<Window>&)> paints;
+  };
+  const Case cases[] = {
+      {"on its own surface, as picture buttons do", [] { return Ref<Window>(New<PlainWindow>()); }, "Self",
+       [](const Ref<Window>&) { return g_paints; }},
+      {"on the graphics it is given", [] { return Ref<Window>(New<CountingWindow>()); }, "Counter",
+       [](const Ref<Window>& w) { return w->ControlAs<CountingCanvas>("Counter")->paints; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ref<Window> w = c.make();
+    w->Constructor();
+    fw::testing::ProcessEvents(100);
+    const int settled = c.paints(w);
+    fw::testing::ProcessEvents(200);
+    EXPECT_GE(settled, 1);
+    EXPECT_EQ(c.paints(w), settled);
+    w->ControlAs<Canvas>(c.control)->Refresh(false);
+    w->UpdateNow();
+    EXPECT_EQ(c.paints(w), settled + 1);
+    w->Close();
+  }
 }
 
 namespace {

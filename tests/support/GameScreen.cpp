@@ -1,7 +1,8 @@
-#include "tests/e2e/Screen.h"
+#include "tests/support/GameScreen.h"
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -9,7 +10,7 @@
 #include "app/PrefsFile.h"
 #include "framework/Graphics.h"
 
-namespace e2e {
+namespace testsupport {
 
 using namespace layout;
 
@@ -18,7 +19,7 @@ using namespace std::chrono_literals;
 fw::Ref<fw::Picture> Resource(const std::string& name) {
   static std::map<std::string, fw::Ref<fw::Picture>> cache;
   auto& p = cache[name];
-  if (!p) p = fw::LoadPicture(testsupport::SourceResourcesDir() + "/" + name);
+  if (!p) p = fw::LoadPicture(SourceResourcesDir() + "/" + name);
   return p;
 }
 
@@ -137,4 +138,4 @@ bool GameScreen::WaitForBoard(const std::string& rows, int pattern, int ms) {
   return false;
 }
 
-}  // namespace e2e
+}  // namespace testsupport
