@@ -19,15 +19,6 @@ using namespace fw;
 
 namespace {
 
-Ref<MenuItem> Item(const std::string& name, const std::string& text, const std::string& keys, bool autoEnable) {
-  auto m = fw::New<MenuItem>();
-  m->Name(name);
-  m->Text(text);
-  m->KeyboardShortcut(keys);
-  m->AutoEnable(autoEnable);
-  return m;
-}
-
 // Another window, standing in for the game window.
 class OtherWindow : public Window {
  public:
@@ -37,11 +28,7 @@ class OtherWindow : public Window {
 
 struct HelpFixture : ::testing::Test {
   void SetUp() override {
-    auto bar = fw::New<MenuBar>();
-    auto file = Item("UntitledMenu6", "ファイル", "", true);
-    file->Append(Item("FileClose", "閉じる", "Cmd+W", false));
-    bar->Append(file);
-    app = testsupport::OpenApp<QuietAppl>(bar);
+    app = testsupport::OpenApp<QuietAppl>(FileCloseMenuBar());
   }
   Ref<HelpWindow> Help() {
     Ref<HelpWindow> w = HelpWindow::Instance();
