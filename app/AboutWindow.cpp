@@ -1,5 +1,6 @@
 #include "app/AboutWindow.h"
 
+#include "app/Version.h"
 #include "engine/Media.h"
 
 using namespace fw;
@@ -7,11 +8,6 @@ using namespace fw;
 namespace {
 
 constexpr const char* kClassName = "AboutWindow.AboutWindow";
-
-PropertyList Join(PropertyList a, const PropertyList& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 // What every control of the window shares.
 PropertyList Common(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex) {
@@ -69,14 +65,7 @@ std::string TargetSystemDisplay::VersionInfo() const { return "2011-12-22,1"; }
 
 AboutWindow::AboutWindow() : Window(kClassName) {}
 
-Ref<AboutWindow> AboutWindow::Instance() {
-  Ref<AboutWindow> w = RefCast<AboutWindow>(Window::GetImplicitWindow(kClassName));
-  if (!w) {
-    w = fw::New<AboutWindow>();
-    w->Constructor();
-  }
-  return w;
-}
+Ref<AboutWindow> AboutWindow::Instance() { return ImplicitInstance<AboutWindow>(kClassName); }
 
 void AboutWindow::Layout() {
   SetProperties(*this, {
@@ -110,32 +99,21 @@ void AboutWindow::CreateControls0() {
   // A label: made, added under its name, looked up again, sized 12 points in
   // the default unit, then given its design.
   auto label = [this](const std::string& name, const PropertyList& design) {
-    auto c = New<Label>();
-    c->Constructor();
-    AddControl(name, c);
-    Ref<Label> l = ControlAs<Label>(name);
+    Ref<Label> l = MakeControl<Label>(name);
     l->TextUnit(0);
     l->TextSize(12);
     SetProperties(*l, design);
   };
-  label("AppName", LabelProperties(64, 24, 130, 16, 0, "Pandrisk 10.0.2"));
+  label("AppName", LabelProperties(64, 24, 130, 16, 0, "Pandrisk " PANDRISK_VERSION));
   label("AppCopy", LabelProperties(16, 56, 180, 16, 1, "© 2026 Drevakon"));
   {
-    auto c = New<Canvas>();
-    c->Constructor();
-    AddControl("AppIcon", c);
-    Ref<Canvas> icon = ControlAs<Canvas>("AppIcon");
+    Ref<Canvas> icon = MakeControl<Canvas>("AppIcon");
     icon->Backdrop(IconPict());
     SetProperties(*icon, CanvasProperties(16, 16, 32, 32, 2));
     AttachMethod(icon->MouseExit, *this, &AboutWindow::AppIcon_MouseExit, *icon);
     AttachMethod(icon->MouseEnter, *this, &AboutWindow::AppIcon_MouseEnter, *icon);
   }
-  {
-    auto c = New<TargetSystemDisplay>();
-    c->Constructor();
-    AddControl("TheTargetSystemDisplay", c);
-    SetProperties(*ControlAs<TargetSystemDisplay>("TheTargetSystemDisplay"), CanvasProperties(180, 3, 16, 8, 3));
-  }
+  SetProperties(*MakeControl<TargetSystemDisplay>("TheTargetSystemDisplay"), CanvasProperties(180, 3, 16, 8, 3));
 }
 
 Ref<Label> AboutWindow::AppName() const { return ControlAs<Label>("AppName"); }

@@ -5,6 +5,7 @@
 #include "app/ApplPreferences.h"
 #include "app/HelpWindow.h"
 #include "app/Menu.h"
+#include "app/PrefsFile.h"
 #include "engine/Media.h"
 #include "engine/SoundPlayer.h"
 #include "framework/Menu.h"
@@ -30,7 +31,7 @@ void Appl::Event_Open() {
     ~WaitCursorBack() { fw::EnableAutoWaitCursor(); }
   } back;
 
-  ItsPrefs = fw::New<ApplPreferences>("Pandriskの設定", "VEZA");
+  ItsPrefs = fw::New<ApplPreferences>(kPrefsFileName, kAppCreator);
   ItsPrefs->Restore();
   ItsPrefs->DefaultData("1");
   ItsSoundPlayer = fw::New<SoundPlayer>();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/PrefsFile.h"
 #include "app/ShadowFiler.h"
 #include "framework/Files.h"
 #include "framework/Strings.h"
@@ -13,7 +14,7 @@ using namespace fw;
 namespace {
 
 constexpr const char* kHeader = "00";
-constexpr const char* kFileType = "PREF";
+constexpr const char* kFileType = kPrefsFileType;
 // The most of a file that is read: the record is a few bytes, and a longer
 // file is no settings file and counts as unreadable.
 constexpr int32_t kMaxFileBytes = 64 * 1024;

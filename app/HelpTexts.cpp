@@ -3,6 +3,8 @@
 #include <array>
 #include <initializer_list>
 
+#include "app/Version.h"
+
 namespace {
 
 // One text from its lines; the lines are joined with CR, the text area's
@@ -56,9 +58,9 @@ const std::array<std::string, kHelpTextCount>& Texts() {
           "　　　　　　　　　　2026.3.14　Drevakon",
       }),
       // 4: 履歴 (history): seven releases, newest first; each note fits on
-      // one line of the text area.
+      // one line of the text area. The newest is this build's version.
       Lines({
-          "　2026.3.14　10.0.2",
+          "　2026.3.14　" PANDRISK_VERSION,
           "　　・説明の文章を読みやすく改訂",
           "　　・細かな表示の乱れを修正",
           "",

@@ -13,14 +13,7 @@ constexpr const char* kClassName = "HelpWindow.HelpWindow";
 
 HelpWindow::HelpWindow() : Window(kClassName) {}
 
-Ref<HelpWindow> HelpWindow::Instance() {
-  Ref<HelpWindow> w = RefCast<HelpWindow>(Window::GetImplicitWindow(kClassName));
-  if (!w) {
-    w = fw::New<HelpWindow>();
-    w->Constructor();
-  }
-  return w;
-}
+Ref<HelpWindow> HelpWindow::Instance() { return ImplicitInstance<HelpWindow>(kClassName); }
 
 void HelpWindow::Layout() {
   SetProperties(*this, {
@@ -63,22 +56,13 @@ PropertyList Common(int32_t left, int32_t top, int32_t width, int32_t height) {
   };
 }
 
-PropertyList Join(PropertyList a, const PropertyList& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 }  // namespace
 
 void HelpWindow::CreateControls0() {
   {
-    auto panel = New<TabPanel>();
-    panel->Constructor();
-    AddControl("TabPanel1", panel);
-    Ref<TabPanel> c = ControlAs<TabPanel>("TabPanel1");
+    Ref<TabPanel> c = MakeControl<TabPanel>("TabPanel1");
     c->TextUnit(0);
     c->TextSize(9);
-    c = ControlAs<TabPanel>("TabPanel1");
     SetProperties(*c, Join(Common(0, 1, 400, 369),
                            {
                                {"InitialParent", std::string()},
@@ -90,13 +74,9 @@ void HelpWindow::CreateControls0() {
   }
   for (int32_t page = 1; page <= kHelpTextCount; ++page) {
     const std::string name = "EditField" + std::to_string(page);
-    auto area = New<TextArea>();
-    area->Constructor();
-    AddControl(name, area);
-    Ref<TextArea> c = ControlAs<TextArea>(name);
+    Ref<TextArea> c = MakeControl<TextArea>(name);
     c->TextUnit(0);
     c->TextSize(12);
-    c = ControlAs<TextArea>(name);
     SetProperties(*c, Join(Common(6, 23, 388, 342),
                            {
                                {"InitialParent", std::string("TabPanel1")},

@@ -5,6 +5,7 @@
 #include "app/ApplPreferences.h"
 #include "app/HelpWindow.h"
 #include "app/Menu.h"
+#include "app/PrefsFile.h"
 #include "app/ShadowFiler.h"
 #include "engine/GameField.h"
 #include "engine/Media.h"
@@ -90,8 +91,8 @@ void InitFileTypes() {
   FileTypes::pPrefsData = fw::New<fw::FileType>();
   FileTypes::pPrefsData->Name("PrefsData");
   FileTypes::pPrefsData->Extensions("");
-  FileTypes::pPrefsData->MacType("PREF");
-  FileTypes::pPrefsData->MacCreator("VEZA");
+  FileTypes::pPrefsData->MacType(kPrefsFileType);
+  FileTypes::pPrefsData->MacCreator(kAppCreator);
 }
 
 void NewAppInstance() {

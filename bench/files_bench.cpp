@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/ApplPreferences.h"
+#include "app/PrefsFile.h"
 #include "app/ShadowFiler.h"
 #include "framework/Files.h"
 #include "framework/FolderItem.h"
@@ -19,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kPrefsName = "Pandrisk\xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A";
+const std::string kPrefsName = kPrefsFileName;
 
 // Preferences and temporary folders under `root` (the system's temporary
 // folder, or /dev/shm where the disk should not count).
@@ -56,7 +57,7 @@ std::string Root(int64_t onMemory) { return onMemory && fs::exists("/dev/shm") ?
 // A changed record written through the shadow file and the exchange.
 void BM_Save(benchmark::State& state) {
   Folders folders(Root(state.range(0)));
-  ApplPreferences p(kPrefsName, "VEZA");
+  ApplPreferences p(kPrefsName, kAppCreator);
   p.Restore();
   p.SetData("10");
   p.SetSaveMode(1);
@@ -68,12 +69,12 @@ BENCHMARK(BM_Save)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 void BM_Restore(benchmark::State& state) {
   Folders folders(Root(1));
   {
-    ApplPreferences p(kPrefsName, "VEZA");
+    ApplPreferences p(kPrefsName, kAppCreator);
     p.SetData("10");
     p.SetSaveMode(1);
     p.Save();
   }
-  ApplPreferences p(kPrefsName, "VEZA");
+  ApplPreferences p(kPrefsName, kAppCreator);
   for (auto _ : state) {
     p.Restore();
     benchmark::DoNotOptimize(p.GetData());
@@ -86,7 +87,7 @@ BENCHMARK(BM_Restore)->Unit(benchmark::kMicrosecond);
 void BM_SaveInACrowdedTemporaryFolder(benchmark::State& state) {
   Folders folders(Root(1));
   for (int64_t i = 0; i < state.range(0); ++i) std::ofstream(folders.Tmp("other" + std::to_string(i)));
-  ApplPreferences p(kPrefsName, "VEZA");
+  ApplPreferences p(kPrefsName, kAppCreator);
   p.SetData("10");
   p.SetSaveMode(1);
   for (auto _ : state) p.Save();

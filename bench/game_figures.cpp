@@ -40,6 +40,7 @@
 #include "app/Startup.h"
 #include "engine/GameField.h"
 #include "engine/PeriodicTimer.h"
+#include "engine/WindowLayout.h"
 #include "framework/Controls.h"
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
@@ -151,7 +152,7 @@ double StartupMs(e2e::Display& d, const Program& p) {
         int w = 0, h = 0;
         d.Geometry(win, nullptr, nullptr, &w, &h);
         const e2e::Image img = d.Grab(win);
-        if (!img.Empty() && img.Pixel(p.x, p.y + (h - 216)) == p.colour) break;
+        if (!img.Empty() && img.Pixel(p.x, p.y + (h - layout::kWindowHeight)) == p.colour) break;
       }
       std::this_thread::sleep_for(2ms);
     }
@@ -200,7 +201,8 @@ std::pair<Usage, Usage> PushingRound(e2e::Display& d, const Program& game, const
   const double c0 = CpuSeconds(g.pid()), c1 = CpuSeconds(p.pid());
   const auto end = Clock::now() + std::chrono::seconds(seconds);
   for (int k = 0; Clock::now() < end; ++k) {
-    d.Click(win, 216, 36 + 64 * (k % 3) + (h - 216));
+    d.Click(win, layout::kRowButtonX + layout::kRowButtonWidth / 2,
+            layout::kRowButtonTop[k % 3] + layout::kRowButtonHeight / 2 + (h - layout::kWindowHeight));
     std::this_thread::sleep_for(1350ms);
   }
   const std::pair<Usage, Usage> out{{100.0 * (CpuSeconds(g.pid()) - c0) / seconds, 0},

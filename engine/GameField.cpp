@@ -177,7 +177,7 @@ void GameField::PaintOffscreen() {
   // frame; white stands in where the backdrop is missing or too small.
   const fw::Ref<fw::Picture> back = BackPict();
   if (!back || back->Width() < Left() + ItsWidth || back->Height() < Top() + ItsHeight) {
-    g->ForeColor(fw::RGB(255, 255, 255));
+    g->ForeColor(fw::Color{0xFFFFFF});
     g->FillRect(0, 0, ItsWidth, ItsHeight);
   }
   if (back) g->DrawPicture(back, 0, 0, ItsWidth, ItsHeight, Left(), Top(), ItsWidth, ItsHeight);

@@ -83,7 +83,7 @@ int32_t OffscreenCanvas::ScaledPosY(int32_t v) { return Scaled(v, ItsHeight, Hei
 
 void OffscreenCanvas::PaintCanvas(fw::Ref<fw::Graphics> g) {
   if (!IsOffscreenAveil) {
-    g->ForeColor(fw::RGB(255, 255, 255));
+    g->ForeColor(fw::Color{0xFFFFFF});
     g->FillRect(0, 0, Width(), Height());
   } else if (ItsWidth == Width() && ItsHeight == Height()) {
     g->DrawPicture(OffscreenPicture, 0, 0);

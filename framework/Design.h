@@ -35,6 +35,13 @@ class Designable {
 // Applies the list in order.
 void SetProperties(Designable& target, const PropertyList& list);
 
+// The properties of `a` followed by those of `b`: a shared set with an
+// object's own.
+inline PropertyList Join(PropertyList a, const PropertyList& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // Reads a property's value as the expected kind (an int32_t read as bool is
 // false for 0), or throws DesignPropertyError.
 bool PropertyBool(const std::string& name, const PropertyValue& v);

@@ -72,6 +72,26 @@ bool MakeFolders(const fs::path& path, mode_t mode) {
   }
   return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
 }
+
+// A type or creator code (`attribute`): the one stored on the file; none
+// when only the other one (`other`) is stored; else, for a plain file, the
+// code its name declares.
+std::string Code(const std::string& path, const char* attribute, const char* other, bool type) {
+  std::string code, otherCode;
+  if (ReadAttribute(path, attribute, code)) return code;
+  if (ReadAttribute(path, other, otherCode)) return {};
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  std::string declaredType, declaredCreator;
+  files::DeclaredCodes(fs::path(path).filename().string(), declaredType, declaredCreator);
+  return type ? declaredType : declaredCreator;
+}
+
+// Stores a type or creator code; the error number, 0 on success.
+int32_t WriteCode(const std::string& path, const char* attribute, const std::string& code) {
+  if (const int32_t e = files::Step(FileStep::SetAttribute, path)) return e;
+  return ::setxattr(path.c_str(), attribute, code.data(), code.size(), 0) == 0 ? 0 : errno;
+}
 }  // namespace
 
 FolderItem::FolderItem(std::string path) : path_(std::move(path)) {}
@@ -223,46 +243,18 @@ Ref<FolderItem> FolderItem::Resolved() const {
   return nullptr;
 }
 
-std::string FolderItem::MacType() const {
-  std::string type, creator;
-  if (ReadAttribute(path_, kTypeAttribute, type)) return type;
-  if (ReadAttribute(path_, kCreatorAttribute, creator)) return {};
-  struct stat st;
-  if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  files::DeclaredCodes(Name(), type, creator);
-  return type;
-}
+std::string FolderItem::MacType() const { return Code(path_, kTypeAttribute, kCreatorAttribute, true); }
 
-std::string FolderItem::MacCreator() const {
-  std::string type, creator;
-  if (ReadAttribute(path_, kCreatorAttribute, creator)) return creator;
-  if (ReadAttribute(path_, kTypeAttribute, type)) return {};
-  struct stat st;
-  if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  files::DeclaredCodes(Name(), type, creator);
-  return creator;
-}
+std::string FolderItem::MacCreator() const { return Code(path_, kCreatorAttribute, kTypeAttribute, false); }
 
 bool FolderItem::HasOwnMacCodes() const {
   std::string code;
   return ReadAttribute(path_, kTypeAttribute, code) || ReadAttribute(path_, kCreatorAttribute, code);
 }
 
-void FolderItem::MacType(const std::string& code) {
-  if (const int32_t e = files::Step(FileStep::SetAttribute, path_)) {
-    Fail(e);
-    return;
-  }
-  Fail(::setxattr(path_.c_str(), kTypeAttribute, code.data(), code.size(), 0) == 0 ? 0 : errno);
-}
+void FolderItem::MacType(const std::string& code) { Fail(WriteCode(path_, kTypeAttribute, code)); }
 
-void FolderItem::MacCreator(const std::string& code) {
-  if (const int32_t e = files::Step(FileStep::SetAttribute, path_)) {
-    Fail(e);
-    return;
-  }
-  Fail(::setxattr(path_.c_str(), kCreatorAttribute, code.data(), code.size(), 0) == 0 ? 0 : errno);
-}
+void FolderItem::MacCreator(const std::string& code) { Fail(WriteCode(path_, kCreatorAttribute, code)); }
 
 int16_t FolderItem::MacVRefNum() const {
   files::Place place;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/Controls.h"
@@ -85,6 +86,15 @@ class Window : public Object, public Designable {
     return c;
   }
   void AddControl(const std::string& name, const Ref<Object>& control);
+  // Makes a control of class C, runs its Constructor with `args`, adds it
+  // under `name` and returns it as found again under its name and index.
+  template <class C, class... A>
+  Ref<C> MakeControl(const std::string& name, A&&... args) {
+    Ref<C> c = New<C>();
+    c->Constructor(std::forward<A>(args)...);
+    AddControl(name, c);
+    return RefCast<C>(ControlByNameIndex(name, IndexOf(c)));
+  }
   Ref<Object> ControlByName(const std::string& name) const;
   Ref<Object> ControlByNameIndex(const std::string& name, int32_t index) const;
   template <class C>
@@ -120,6 +130,18 @@ class Window : public Object, public Designable {
   std::vector<Entry> controls_;
   MenuHandlers menuHandlers_;
 };
+
+// The open instance of window class W, registered under `className`; made
+// and constructed when none is open.
+template <class W>
+Ref<W> ImplicitInstance(const std::string& className) {
+  Ref<W> w = RefCast<W>(Window::GetImplicitWindow(className));
+  if (!w) {
+    w = New<W>();
+    w->Constructor();
+  }
+  return w;
+}
 
 // The open windows, front to back.
 int32_t WindowCount();

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/ApplPreferences.h"
+#include "app/PrefsFile.h"
 #include "framework/Files.h"
 #include "framework/FolderItem.h"
 #include "framework/Strings.h"
@@ -21,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kPrefsName = "Pandrisk\xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A";
+const std::string kPrefsName = kPrefsFileName;
 
 std::string& Folder() {
   static std::string folder;
@@ -54,8 +55,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fw::SetPreferencesFolder(tmpl + "/prefs");
   static fw::Ref<fw::FileType> prefsType = fw::New<fw::FileType>();
   prefsType->Name("PrefsData");
-  prefsType->MacType("PREF");
-  prefsType->MacCreator("VEZA");
+  prefsType->MacType(kPrefsFileType);
+  prefsType->MacCreator(kAppCreator);
   std::atexit([] {
     std::error_code ec;
     fs::remove_all(Folder(), ec);
@@ -73,11 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Half the inputs carry the codes, the others are recognised by name.
   if (size % 2 == 0) {
     auto item = fw::New<fw::FolderItem>(path);
-    item->MacCreator("VEZA");
-    item->MacType("PREF");
+    item->MacCreator(kAppCreator);
+    item->MacType(kPrefsFileType);
   }
 
-  ApplPreferences p(kPrefsName, "VEZA");
+  ApplPreferences p(kPrefsName, kAppCreator);
   p.Restore();
   const std::string record = size >= 3 && bytes.compare(0, 2, "00") == 0 ? bytes.substr(2) : std::string();
   Check(p.GetData() == record, "Restore gives the bytes after the header");
@@ -109,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   p.SetSaveMode(1);
   p.Save();
   Check(ReadBytes(path) == "00" + saved, "the file holds the header and the record");
-  ApplPreferences q(kPrefsName, "VEZA");
+  ApplPreferences q(kPrefsName, kAppCreator);
   q.Restore();
   Check(q.GetData() == saved, "what was saved reads back");
 

@@ -9,8 +9,10 @@
 #include "engine/GameField.h"
 #include "engine/Media.h"
 #include "engine/SoundPlayer.h"
+#include "engine/WindowLayout.h"
 
 using namespace fw;
+using namespace layout;
 
 namespace {
 
@@ -65,30 +67,23 @@ void MainWindow::GameHeltzControl::SetIndex(int32_t i) { Index = i; }
 
 MainWindow::MainWindow() : fw::Window(kClassName) {}
 
-Ref<MainWindow> MainWindow::Instance() {
-  Ref<MainWindow> w = RefCast<MainWindow>(fw::Window::GetImplicitWindow(kClassName));
-  if (!w) {
-    w = fw::New<MainWindow>();
-    w->Constructor();
-  }
-  return w;
-}
+Ref<MainWindow> MainWindow::Instance() { return ImplicitInstance<MainWindow>(kClassName); }
 
 void MainWindow::Layout() {
   Backdrop(BackPict());
   MenuBar(Menu::Instance());
   SetProperties(*this, {
                            {"Placement", int32_t{2}},
-                           {"Width", int32_t{236}},
-                           {"Height", int32_t{216}},
-                           {"MinWidth", int32_t{236}},
-                           {"MinHeight", int32_t{216}},
-                           {"MaxWidth", int32_t{236}},
-                           {"MaxHeight", int32_t{216}},
+                           {"Width", int32_t{kWindowWidth}},
+                           {"Height", int32_t{kWindowHeight}},
+                           {"MinWidth", int32_t{kWindowWidth}},
+                           {"MinHeight", int32_t{kWindowHeight}},
+                           {"MaxWidth", int32_t{kWindowWidth}},
+                           {"MaxHeight", int32_t{kWindowHeight}},
                            {"Frame", int32_t{0}},
                            {"Composite", false},
                            {"HasBackColor", false},
-                           {"BackColor", RGB(255, 255, 255)},
+                           {"BackColor", Color{0xFFFFFF}},
                            {"Title", std::string("Pandrisk")},
                            {"Visible", true},
                            {"FullScreen", false},
@@ -107,60 +102,46 @@ void MainWindow::CreateControls() { CreateControls0(); }
 void MainWindow::CreateControls0() {
   // Each control is complete (picture, design, handlers) before the next.
   {
-    auto c = New<GameField>();
-    c->Constructor();
-    AddControl("TheGameField", c);
-    Ref<GameField> field = TheGameField();
-    SetProperties(*field, ControlDesign(0, 0, 200, 198, 0, kNoControlIndex, "TheGameField"));
+    Ref<GameField> field = MakeControl<GameField>("TheGameField");
+    SetProperties(*field, ControlDesign(0, 0, kBoardWidth, kBoardHeight, 0, kNoControlIndex, "TheGameField"));
     AttachMethod(field->OperationLock, *this, &MainWindow::TheGameField_OperationLock, *field);
     AttachMethod(field->BlockMoved, *this, &MainWindow::TheGameField_BlockMoved, *field);
     AttachMethod(field->Created, *this, &MainWindow::TheGameField_Created, *field);
   }
   for (int32_t i = 0; i < 3; ++i) {
-    auto c = New<KickButtonControl>();
-    c->Constructor(i);
-    AddControl("KickButton", c);
-    Ref<PictureButton> button = KickButton(i);
+    Ref<PictureButton> button = MakeControl<KickButtonControl>("KickButton", i);
     button->Backdrop(ButtonPictN());
-    SetProperties(*button, ControlDesign(200, 4 + 64 * i, 32, 64, 1 + i, i, "KickButton"));
+    SetProperties(*button, ControlDesign(kRowButtonX, kRowButtonTop[i], kRowButtonWidth, kRowButtonHeight, 1 + i, i,
+                                         "KickButton"));
     AttachMethod(button->SetUp, *this, &MainWindow::KickButton_SetUp, *button);
     AttachMethod(button->Action, *this, &MainWindow::KickButton_Action, *button);
   }
   {
-    auto c = New<GameHeltzControl>();
-    c->Constructor();
-    AddControl("GameHeltz", c);
-    Ref<PeriodicTimer> clock = GameHeltz();
+    Ref<PeriodicTimer> clock = MakeControl<GameHeltzControl>("GameHeltz");
     SetProperties(*clock, {{"Period", int32_t{20}}, {"Mode", int32_t{0}}});
     AttachMethod(clock->PeriodicAction, *this, &MainWindow::GameHeltz_PeriodicAction, *clock);
   }
   {
-    auto c = New<PictureButton>();
-    c->Constructor();
-    AddControl("StartButton", c);
-    Ref<PictureButton> button = StartButton();
+    Ref<PictureButton> button = MakeControl<PictureButton>("StartButton");
     button->Backdrop(StartBtnPictN());
-    SetProperties(*button, ControlDesign(10, 199, 40, 15, 5, kNoControlIndex, "StartButton"));
+    SetProperties(*button, ControlDesign(kStartButtonX, kStripY, kCommandWidth, kCommandHeight, 5, kNoControlIndex,
+                                         "StartButton"));
     AttachMethod(button->Action, *this, &MainWindow::StartButton_Action, *button);
     AttachMethod(button->SetUp, *this, &MainWindow::StartButton_SetUp, *button);
   }
   {
-    auto c = New<PictureButton>();
-    c->Constructor();
-    AddControl("ResetButton", c);
-    Ref<PictureButton> button = ResetButton();
+    Ref<PictureButton> button = MakeControl<PictureButton>("ResetButton");
     button->Backdrop(ResetBtnPictN());
-    SetProperties(*button, ControlDesign(60, 199, 40, 15, 6, kNoControlIndex, "ResetButton"));
+    SetProperties(*button, ControlDesign(kResetButtonX, kStripY, kCommandWidth, kCommandHeight, 6, kNoControlIndex,
+                                         "ResetButton"));
     AttachMethod(button->Action, *this, &MainWindow::ResetButton_Action, *button);
     AttachMethod(button->SetUp, *this, &MainWindow::ResetButton_SetUp, *button);
   }
   {
-    auto c = New<Canvas>();
-    c->Constructor();
-    AddControl("CompleteDisplay", c);
-    Ref<Canvas> marker = CompleteDisplay();
+    Ref<Canvas> marker = MakeControl<Canvas>("CompleteDisplay");
     marker->Backdrop(CompletePict());
-    SetProperties(*marker, ControlDesign(201, 199, 30, 15, 7, kNoControlIndex, "CompleteDisplay"));
+    SetProperties(*marker, ControlDesign(kMarkerX, kStripY, kMarkerWidth, kMarkerHeight, 7, kNoControlIndex,
+                                         "CompleteDisplay"));
   }
 }
 

@@ -6,12 +6,15 @@
 #include <string>
 
 #include "app/AboutWindow.h"
+#include "app/Version.h"
 #include "engine/Media.h"
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/TestSupport.h"
 
 using namespace fw;
+using testsupport::SamePixels;
 
 namespace {
 
@@ -33,14 +36,6 @@ int32_t RightmostInk(const Ref<Picture>& p) {
   return right;
 }
 
-bool SamePixels(const Ref<Picture>& shot, int32_t x0, int32_t y0, const Ref<Picture>& pic, int32_t sx, int32_t sy,
-                int32_t w, int32_t h) {
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      if (shot->Graphics()->Pixel(x0 + x, y0 + y) != pic->Graphics()->Pixel(sx + x, sy + y)) return false;
-  return true;
-}
-
 }  // namespace
 
 TEST(AboutWindow, SizeTitleAndContent) {
@@ -53,7 +48,7 @@ TEST(AboutWindow, SizeTitleAndContent) {
   EXPECT_EQ(shot->Height(), 80);  // no menu bar in the box
   EXPECT_EQ(shot->Graphics()->Pixel(100, 72), RGB(255, 255, 255));
 
-  EXPECT_EQ(w->AppName()->Text(), "Pandrisk 10.0.2");
+  EXPECT_EQ(w->AppName()->Text(), "Pandrisk " PANDRISK_VERSION);
   EXPECT_NE(w->AppCopy()->Text().find("2026"), std::string::npos);
   EXPECT_NE(w->AppCopy()->Text().find("Drevakon"), std::string::npos);
   for (const Ref<Label>& label : {w->AppName(), w->AppCopy()}) {

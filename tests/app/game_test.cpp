@@ -13,6 +13,7 @@
 #include "app/ApplPreferences.h"
 #include "app/HelpWindow.h"
 #include "app/Menu.h"
+#include "app/PrefsFile.h"
 #include "app/Startup.h"
 #include "engine/GameField.h"
 #include "engine/Media.h"
@@ -257,9 +258,9 @@ TEST_F(Game, VolumeChoicePlaysTheSampleAtItsLevelAndMarksItsItem) {
 }
 
 TEST_F(Game, StoredSettingsAreRestored) {
-  testsupport::WriteFile(prefs.File("Pandriskの設定"), "00C2");
-  fw::FolderItem(prefs.File("Pandriskの設定")).MacType("PREF");
-  fw::FolderItem(prefs.File("Pandriskの設定")).MacCreator("VEZA");
+  testsupport::WriteFile(prefs.File(kPrefsFileName), "00C2");
+  fw::FolderItem(prefs.File(kPrefsFileName)).MacType(kPrefsFileType);
+  fw::FolderItem(prefs.File(kPrefsFileName)).MacCreator(kAppCreator);
   Start();
   EXPECT_EQ(Record(), "C2");
   EXPECT_EQ(App()->ItsSoundPlayer->RefVolume(), 2);
@@ -277,18 +278,18 @@ TEST_F(Game, ClosingTheGameWindowClosesHelpQuitsAndSaves) {
   EXPECT_EQ(w->TheGameField()->RefBlockPictIndex(), 2);
   EXPECT_TRUE(w->Close());
   EXPECT_EQ(fw::WindowCount(), 0);
-  EXPECT_EQ(testsupport::ReadFile(prefs.File("Pandriskの設定")), "0012");
+  EXPECT_EQ(testsupport::ReadFile(prefs.File(kPrefsFileName)), "0012");
 }
 
 TEST_F(Game, QuitFromTheMenuSavesOnlyAChangedRecord) {
-  testsupport::WriteFile(prefs.File("Pandriskの設定"), "00A0");
-  fw::FolderItem(prefs.File("Pandriskの設定")).MacType("PREF");
-  fw::FolderItem(prefs.File("Pandriskの設定")).MacCreator("VEZA");
+  testsupport::WriteFile(prefs.File(kPrefsFileName), "00A0");
+  fw::FolderItem(prefs.File(kPrefsFileName)).MacType(kPrefsFileType);
+  fw::FolderItem(prefs.File(kPrefsFileName)).MacCreator(kAppCreator);
   Start();
-  testsupport::WriteFile(prefs.File("Pandriskの設定"), "00A0 untouched");
+  testsupport::WriteFile(prefs.File(kPrefsFileName), "00A0 untouched");
   fw::testing::KeyPress(w, "q", true);
   EXPECT_EQ(fw::WindowCount(), 0);
-  EXPECT_EQ(testsupport::ReadFile(prefs.File("Pandriskの設定")), "00A0 untouched");
+  EXPECT_EQ(testsupport::ReadFile(prefs.File(kPrefsFileName)), "00A0 untouched");
 }
 
 TEST_F(Game, TheIdleSoundPlaysAboutOnceASecond) {

@@ -12,20 +12,12 @@
 #include "app/HelpWindow.h"
 #include "framework/Menu.h"
 #include "framework/Testing.h"
+#include "tests/support/AppFixture.h"
 #include "tests/support/QuietAppl.h"
 
 using namespace fw;
 
 namespace {
-
-Ref<MenuItem> Item(const std::string& name, const std::string& text, const std::string& keys, bool autoEnable) {
-  auto m = fw::New<MenuItem>();
-  m->Name(name);
-  m->Text(text);
-  m->KeyboardShortcut(keys);
-  m->AutoEnable(autoEnable);
-  return m;
-}
 
 // Another window, standing in for the game window.
 class OtherWindow : public Window {
@@ -36,14 +28,7 @@ class OtherWindow : public Window {
 
 struct HelpFixture : ::testing::Test {
   void SetUp() override {
-    app = fw::New<QuietAppl>();
-    auto bar = fw::New<MenuBar>();
-    auto file = Item("UntitledMenu6", "ファイル", "", true);
-    file->Append(Item("FileClose", "閉じる", "Cmd+W", false));
-    bar->Append(file);
-    app->MenuBar(bar);
-    RuntimeRegisterAppObject(app);
-    app->OpenOnce();
+    app = testsupport::OpenApp<QuietAppl>(FileCloseMenuBar());
   }
   Ref<HelpWindow> Help() {
     Ref<HelpWindow> w = HelpWindow::Instance();

@@ -10,6 +10,7 @@
 #include "framework/Menu.h"
 #include "framework/Testing.h"
 #include "framework/Window.h"
+#include "tests/support/AppFixture.h"
 
 using namespace fw;
 
@@ -110,10 +111,7 @@ TEST(Menu, ItemsFoundByNameAndIndex) {
 }
 
 TEST(Menu, TheApplicationAndTheWindowShareOneBar) {
-  auto app = New<Application>();
-  app->MenuBar(Menu::Instance());
-  RuntimeRegisterAppObject(app);
-  app->OpenOnce();
+  auto app = testsupport::OpenApp(Menu::Instance());
   auto w = New<MenuWindow>();
   w->Constructor();
   app->MenuBar()->Lookup("GameMenuSoundVol", 4)->Checked(true);
@@ -123,10 +121,7 @@ TEST(Menu, TheApplicationAndTheWindowShareOneBar) {
 }
 
 TEST(Menu, UpdateLeavesManualItemsDisabledUnlessAHandlerEnablesThem) {
-  auto app = New<Application>();
-  app->MenuBar(Menu::Instance());
-  RuntimeRegisterAppObject(app);
-  app->OpenOnce();
+  auto app = testsupport::OpenApp(Menu::Instance());
   auto w = New<MenuWindow>();
   w->Constructor();
   w->enableStart = true;
@@ -152,10 +147,7 @@ TEST(Menu, ShortcutsReachTheItemsOnCtrl) {
     }
     bool enablePattern = false;
   };
-  auto app = New<PatternApp>();
-  app->MenuBar(Menu::Instance());
-  RuntimeRegisterAppObject(app);
-  app->OpenOnce();
+  auto app = testsupport::OpenApp<PatternApp>(Menu::Instance());
   auto w = New<MenuWindow>();
   w->Constructor();
   fw::testing::ProcessEvents();

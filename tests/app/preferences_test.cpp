@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/ApplPreferences.h"
+#include "app/PrefsFile.h"
 #include "framework/Files.h"
 #include "framework/FolderItem.h"
 #include "tests/framework/FileFixtures.h"
@@ -35,12 +36,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kPrefsName = "Pandrisk\xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A";  // "Pandriskの設定"
+const std::string kPrefsName = kPrefsFileName;
 
 // The store with its protected parts opened to the tests.
 class Prefs : public ApplPreferences {
  public:
-  Prefs() : ApplPreferences(kPrefsName, "VEZA") {}
+  Prefs() : ApplPreferences(kPrefsName, kAppCreator) {}
   using ApplPreferences::MacFileMake;
   using ApplPreferences::WinFileMake;
 };
@@ -51,8 +52,8 @@ class PreferencesTest : public ::testing::Test {
     // Declared at start-up, as the program does.
     prefsType->Name("PrefsData");
     prefsType->Extensions("");
-    prefsType->MacType("PREF");
-    prefsType->MacCreator("VEZA");
+    prefsType->MacType(kPrefsFileType);
+    prefsType->MacCreator(kAppCreator);
   }
 
   std::string File(const std::string& suffix = "") const { return folders.Prefs(kPrefsName + suffix); }
@@ -61,8 +62,8 @@ class PreferencesTest : public ::testing::Test {
   void Stored(const std::string& bytes, const std::string& suffix = "") {
     WriteFile(File(suffix), bytes);
     auto item = New<FolderItem>(File(suffix));
-    item->MacCreator("VEZA");
-    item->MacType("PREF");
+    item->MacCreator(kAppCreator);
+    item->MacType(kPrefsFileType);
   }
 
   // A file that belongs to another program.
@@ -107,11 +108,11 @@ TEST_F(PreferencesTest, FreshStartWritesTheFourBytes0010) {
 
   EXPECT_EQ(ReadFile(File()), "0010");
   auto item = New<FolderItem>(File());
-  EXPECT_EQ(item->MacType(), "PREF");
-  EXPECT_EQ(item->MacCreator(), "VEZA");
+  EXPECT_EQ(item->MacType(), kPrefsFileType);
+  EXPECT_EQ(item->MacCreator(), kAppCreator);
   if (filefixtures::FilesystemKeepsAttributes(folders.Prefs())) {
-    EXPECT_EQ(Attribute(File(), "user.mac.type"), "PREF");
-    EXPECT_EQ(Attribute(File(), "user.mac.creator"), "VEZA");
+    EXPECT_EQ(Attribute(File(), "user.mac.type"), kPrefsFileType);
+    EXPECT_EQ(Attribute(File(), "user.mac.creator"), kAppCreator);
   }
   EXPECT_EQ(Names(folders.Prefs()), std::vector<std::string>{kPrefsName});
   EXPECT_TRUE(Names(folders.Tmp()).empty());
@@ -259,7 +260,7 @@ TEST_F(PreferencesTest, ForeignItemsArePassedOverWithNumberedNames) {
 
   // Another type with our creator is foreign too, and so is a folder.
   fs::remove(File("_1"));
-  Foreign("_1", "VEZA");
+  Foreign("_1", kAppCreator);
   fs::create_directory(File("_2"));
   EXPECT_EQ(p.MacFileMake(true)->NativePath(), File("_3"));
   Stored("0011", "_4");

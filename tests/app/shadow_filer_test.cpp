@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PrefsFile.h"
 #include "app/ShadowFiler.h"
 #include "framework/Files.h"
 #include "framework/FolderItem.h"
@@ -28,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kPrefsName = "Pandrisk\xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A";  // "Pandriskの設定"
+const std::string kPrefsName = kPrefsFileName;
 
 Ref<FolderItem> Item(const std::string& path) { return New<FolderItem>(path); }
 
@@ -185,12 +186,12 @@ TEST_F(ShadowFilerTest, ExchangeReplacesTheContentsAndKeepsTheFilesAccess) {
   }
   OpenFiler filer(Item(Base()));
   WriteShadow(filer, "0010");
-  Item(Shadow())->MacType("PREF");
+  Item(Shadow())->MacType(kPrefsFileType);
 
   Watch();
   filer.CleanUp();
   EXPECT_EQ(ReadFile(Base()), "0010");
-  EXPECT_EQ(Item(Base())->MacType(), "PREF");
+  EXPECT_EQ(Item(Base())->MacType(), kPrefsFileType);
   EXPECT_TRUE(Names(folders.Tmp()).empty());
   EXPECT_EQ(Mode(Base()), 0604u);
   if (geteuid() == 0) {

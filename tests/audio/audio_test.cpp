@@ -33,34 +33,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A RIFF WAVE file of PCM samples (16-bit values, stored as 8 or 16 bits).
-std::string Wave(int32_t rate, int channels, int bits, const std::vector<int16_t>& samples) {
-  auto le = [](std::string& s, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  };
-  std::string data;
-  for (int16_t s : samples) {
-    if (bits == 8)
-      data.push_back(static_cast<char>(static_cast<uint8_t>((s >> 8) + 128)));
-    else
-      le(data, static_cast<uint16_t>(s), 2);
-  }
-  const int align = channels * bits / 8;
-  std::string w = "RIFF";
-  le(w, static_cast<uint32_t>(36 + data.size()), 4);
-  w += "WAVEfmt ";
-  le(w, 16, 4);
-  le(w, 1, 2);
-  le(w, static_cast<uint32_t>(channels), 2);
-  le(w, static_cast<uint32_t>(rate), 4);
-  le(w, static_cast<uint32_t>(rate * align), 4);
-  le(w, static_cast<uint32_t>(align), 2);
-  le(w, static_cast<uint32_t>(bits), 2);
-  w += "data";
-  le(w, static_cast<uint32_t>(data.size()), 4);
-  return w + data;
-}
-
 // A square wave of `frames` frames; the right channel runs at twice the
 // left one's frequency, so that the channels can be told apart. Every
 // sample, the first and the last included, is +-amplitude.
@@ -137,7 +109,7 @@ TEST_F(AudioTest, EverySoundPlaysWholeToItsLastSample) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     const std::vector<int16_t> samples = Square(c.frames, c.channels, kAmplitude);
-    Ref<Sound> sound = Load("whole.wav", Wave(c.rate, c.channels, c.bits, samples));
+    Ref<Sound> sound = Load("whole.wav", testsupport::WaveFile(c.rate, c.channels, c.bits, samples));
     ASSERT_TRUE(sound);
     double playUs = 0;
     const auto rec = Record([&] { playUs = TimedPlay(sound, 100); }, static_cast<int32_t>(Ms(c.frames, c.rate)) + 500);
@@ -160,7 +132,7 @@ TEST_F(AudioTest, EverySoundPlaysWholeToItsLastSample) {
 TEST_F(AudioTest, VolumeScalesTheLevelLinearly) {
   constexpr int16_t kAmplitude = 12000;
   constexpr size_t kFrames = 8820;  // 200 ms
-  Ref<Sound> sound = Load("level.wav", Wave(44100, 2, 16, Square(kFrames, 2, kAmplitude)));
+  Ref<Sound> sound = Load("level.wav", testsupport::WaveFile(44100, 2, 16, Square(kFrames, 2, kAmplitude)));
   ASSERT_TRUE(sound);
   struct Level {
     int32_t volume;
@@ -194,8 +166,8 @@ TEST_F(AudioTest, OverlappingSoundsAreSummedWithSaturation) {
   // range and must stay at the top instead of wrapping to a negative value.
   constexpr size_t kFrames = 13230;  // 300 ms
   const std::vector<int16_t> level(kFrames, 20000);
-  Ref<Sound> first = Load("first.wav", Wave(44100, 1, 16, level));
-  Ref<Sound> second = Load("second.wav", Wave(44100, 1, 16, level));
+  Ref<Sound> first = Load("first.wav", testsupport::WaveFile(44100, 1, 16, level));
+  Ref<Sound> second = Load("second.wav", testsupport::WaveFile(44100, 1, 16, level));
   ASSERT_TRUE(first && second);
   double firstUs = 0;
   double secondUs = 0;
@@ -258,7 +230,7 @@ TEST_F(AudioTest, ASoundAfterQuietPlaysWholeAndPromptly) {
 }
 
 TEST_F(AudioTest, PlayingResumesWhenTheServerComesBack) {
-  Ref<Sound> sound = Load("beep.wav", Wave(44100, 1, 16, Square(4410, 1, 8000)));
+  Ref<Sound> sound = Load("beep.wav", testsupport::WaveFile(44100, 1, 16, Square(4410, 1, 8000)));
   ASSERT_TRUE(sound);
   EXPECT_TRUE(audiotest::AudibleSpan(Record([&] { sound->Play(); }, 400), 1000).found);
   ASSERT_EQ(CurrentSoundDeviceState(), SoundDeviceState::Open);

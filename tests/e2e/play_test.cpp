@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "app/PrefsFile.h"
 #include "tests/e2e/Screen.h"
 
 namespace fs = std::filesystem;
@@ -155,7 +156,7 @@ TEST(Play, APatternChosenDuringAMoveShowsAtOnce) {
 
 TEST(Play, VolumeAndPatternChosenInOneRunAreThereInTheNext) {
   testsupport::TempDir config;
-  const std::string prefs = config.File("Pandriskの設定");
+  const std::string prefs = config.File(kPrefsFileName);
   {
     START_GAME(g, {{"XDG_CONFIG_HOME", config.path()}});
     g.OpenMenu(2);

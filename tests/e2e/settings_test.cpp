@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "app/PrefsFile.h"
 #include "tests/e2e/Harness.h"
 #include "tests/support/TestSupport.h"
 
@@ -23,7 +24,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kPrefsName = "Pandriskの設定";
+const std::string kPrefsName = kPrefsFileName;
 
 std::string Attr(const std::string& path, const char* name) {
   char buf[64];
@@ -79,8 +80,8 @@ TEST(Settings, AFirstRunWritesTheDefaultRecordWithTypeAndCreator) {
   EXPECT_EQ(RunOnce(home), 0);
   const std::string file = home.File("config/" + kPrefsName);
   EXPECT_EQ(testsupport::ReadFile(file), "0010");
-  EXPECT_EQ(Attr(file, "user.mac.type"), "PREF");
-  EXPECT_EQ(Attr(file, "user.mac.creator"), "VEZA");
+  EXPECT_EQ(Attr(file, "user.mac.type"), kPrefsFileType);
+  EXPECT_EQ(Attr(file, "user.mac.creator"), kAppCreator);
 }
 
 TEST(Settings, ARunThatChangesNothingWritesNothing) {
@@ -110,7 +111,7 @@ TEST(Settings, AnotherProgramsFileIsLeftAloneAndTheNextNameIsUsed) {
 
 TEST(Settings, StoredSettingsSurviveARun) {
   testsupport::TempDir home;
-  const std::string file = StoredFile(home, "00C2", "PREF", "VEZA");
+  const std::string file = StoredFile(home, "00C2", kPrefsFileType, kAppCreator);
   ASSERT_EQ(RunOnce(home), 0);
   EXPECT_EQ(testsupport::ReadFile(file), "00C2");
 }

@@ -106,21 +106,9 @@ inline std::string SolidPng(int width, int height, fw::Color c) {
 // ---- WAV: 16-bit PCM, mono.
 
 inline std::string MakeWav(int frames, int sampleRate = 44100) {
-  std::string pcm;
-  for (int i = 0; i < frames; ++i) PutLE16(pcm, static_cast<uint32_t>((i % 64) * 100) & 0xFFFF);
-  std::string w = "RIFF";
-  PutLE32(w, static_cast<uint32_t>(36 + pcm.size()));
-  w += "WAVEfmt ";
-  PutLE32(w, 16);
-  PutLE16(w, 1);  // PCM
-  PutLE16(w, 1);  // mono
-  PutLE32(w, static_cast<uint32_t>(sampleRate));
-  PutLE32(w, static_cast<uint32_t>(sampleRate * 2));
-  PutLE16(w, 2);
-  PutLE16(w, 16);
-  w += "data";
-  PutLE32(w, static_cast<uint32_t>(pcm.size()));
-  return w + pcm;
+  std::vector<int16_t> samples;
+  for (int i = 0; i < frames; ++i) samples.push_back(static_cast<int16_t>((i % 64) * 100));
+  return testsupport::WaveFile(sampleRate, 1, 16, samples);
 }
 
 // ---- The application's resource file with one 'CURS' resource.

@@ -276,9 +276,7 @@ class CanvasWindow : public fw::Window {
     fw::SetProperties(*this, {{"Width", int32_t{260}}, {"Height", int32_t{120}}, {"Resizeable", false}});
   }
   void CreateControls() override {
-    auto c = New<CountingCanvas>();
-    c->Constructor();
-    AddControl("Board", c);
+    auto c = MakeControl<CountingCanvas>("Board");
     fw::SetProperties(*c, {{"Left", int32_t{200}}, {"Top", int32_t{10}}, {"Width", int32_t{40}},
                            {"Height", int32_t{30}}});
   }

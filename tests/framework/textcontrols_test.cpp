@@ -27,9 +27,7 @@ class Board : public Window {
 
   template <class C>
   Ref<C> Add(const std::string& name, const PropertyList& props) {
-    auto c = New<C>();
-    c->Constructor();
-    AddControl(name, c);
+    auto c = MakeControl<C>(name);
     SetProperties(*c, props);
     return c;
   }
@@ -47,11 +45,6 @@ Ref<Board> Open(std::function<void(Board&)> build) {
 
 PropertyList Rect(int32_t l, int32_t t, int32_t w, int32_t h) {
   return {{"Left", l}, {"Top", t}, {"Width", w}, {"Height", h}};
-}
-
-PropertyList Join(PropertyList a, const PropertyList& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 // Drawn text: black, or the red of the colour test, on a light background.

@@ -1,6 +1,7 @@
 // Windows, canvases and their events, driven through real input events.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "framework/FolderItem.h"
 #include "framework/Testing.h"
 #include "framework/Window.h"
+#include "tests/support/AppFixture.h"
 #include "tests/support/TestSupport.h"
 
 using namespace fw;
@@ -49,9 +51,7 @@ class TestWindow : public Window {
   }
   void CreateControls() override {
     g_log.push_back("create");
-    auto c = New<LogCanvas>();
-    c->Constructor();
-    AddControl("Pad", c);
+    auto c = MakeControl<LogCanvas>("Pad");
     SetProperties(*c, {{"Left", int32_t{20}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   void AddMenuHandlers(Ref<Window>) override { g_log.push_back("menus"); }
@@ -168,23 +168,12 @@ class PlainWindow : public Window {
  public:
   PlainWindow() : Window("PlainWindow.PlainWindow") {}
   void CreateControls() override {
-    auto c = New<SelfDrawingCanvas>();
-    c->Constructor();
-    AddControl("Self", c);
+    auto c = MakeControl<SelfDrawingCanvas>("Self");
     SetProperties(*c, {{"Left", int32_t{250}}, {"Top", int32_t{250}}, {"Width", int32_t{20}}, {"Height", int32_t{20}}});
   }
 };
 }  // namespace
 
-TEST(Window, ResizableWindowTakesItsDesignSize) {
-  auto w = New<PlainWindow>();
-  w->Constructor();
-  Ref<Picture> shot = fw::testing::GrabWindow(w);
-  ASSERT_TRUE(shot);
-  EXPECT_EQ(shot->Width(), 300);
-  EXPECT_EQ(shot->Height(), 300);
-  EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));  // the control near the far corner shows
-}
 
 namespace {
 // A window made only of its design properties.
@@ -240,16 +229,6 @@ TEST(Window, DesignPropertiesReachThePlatformWindow) {
   }
 }
 
-TEST(Canvas, DrawingOnItsOwnSurfaceDuringPaintAsksForNoFurtherPaint) {
-  auto w = New<PlainWindow>();
-  w->Constructor();
-  fw::testing::ProcessEvents(100);
-  const int settled = g_paints;
-  fw::testing::ProcessEvents(200);
-  EXPECT_GE(settled, 1);
-  EXPECT_EQ(g_paints, settled);
-}
-
 TEST(Canvas, PressNotTakenGoesToTheWindow) {
   auto w = MakeWindow();
   w->Pad()->take = false;
@@ -282,9 +261,7 @@ class KeyWindow : public Window {
   explicit KeyWindow(std::string className = "KeyWindow.KeyWindow") : Window(std::move(className)) {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{60}}, {"Height", int32_t{40}}}); }
   void CreateControls() override {
-    auto c = New<SelfDrawingCanvas>();
-    c->Constructor();
-    AddControl("Self", c);
+    auto c = MakeControl<SelfDrawingCanvas>("Self");
     SetProperties(*c, {{"Width", int32_t{20}}, {"Height", int32_t{20}}});
   }
   bool Event_KeyDown(const std::string& key) override {
@@ -357,9 +334,7 @@ TEST(Window, ShowModalReturnsOnceClosedWhileTimersKeepRunning) {
 }
 
 TEST(Window, QuittingAsksEveryWindowAndOneMayRefuse) {
-  auto app = New<Application>();
-  RuntimeRegisterAppObject(app);
-  app->OpenOnce();
+  auto app = testsupport::OpenApp();
   auto a = New<KeyWindow>("A.A");
   a->Constructor();
   auto b = New<KeyWindow>("B.B");
@@ -391,35 +366,66 @@ class CountingWindow : public Window {
   CountingWindow() : Window("CountingWindow.CountingWindow") {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{90}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
-    auto c = New<CountingCanvas>();
-    c->Constructor();
-    AddControl("Counter", c);
+    auto c = MakeControl<CountingCanvas>("Counter");
     SetProperties(*c, {{"Left", int32_t{0}}, {"Top", int32_t{0}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
   }
 };
 }  // namespace
 
-TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
-  auto w = New<CountingWindow>();
-  w->Constructor();
-  fw::testing::ProcessEvents(100);
-  auto c = w->ControlAs<CountingCanvas>("Counter");
-  const int settled = c->paints;
-  fw::testing::ProcessEvents(100);
-  EXPECT_EQ(c->paints, settled);
-  c->Refresh(false);
-  w->UpdateNow();
-  EXPECT_EQ(c->paints, settled + 1);
+TEST(Window, AResizableWindowTakesItsDesignSize) {
+  struct Case {
+    const char* name;
+    std::function<Ref<Window>()> make;
+    int32_t width, height;
+    bool probe;  // the control near the far corner shows (green at 252,252)
+  };
+  const Case cases[] = {
+      {"no size in its design: the default", [] { return Ref<Window>(New<PlainWindow>()); }, 300, 300, true},
+      {"a size in its design", [] { return Ref<Window>(New<CountingWindow>()); }, 90, 60, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ref<Window> w = c.make();
+    w->Constructor();
+    fw::testing::ProcessEvents(20);
+    Ref<Picture> shot = fw::testing::GrabWindow(w);
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->Width(), c.width);
+    EXPECT_EQ(shot->Height(), c.height);
+    if (c.probe) {
+      EXPECT_EQ(shot->Graphics()->Pixel(252, 252), RGB(0, 128, 0));
+    }
+    w->Close();
+  }
 }
 
-TEST(Window, AResizableWindowTakesItsDesignSize) {
-  auto w = New<CountingWindow>();
-  w->Constructor();
-  fw::testing::ProcessEvents(20);
-  Ref<Picture> shot = fw::testing::GrabWindow(w);
-  ASSERT_TRUE(shot);
-  EXPECT_EQ(shot->Width(), 90);
-  EXPECT_EQ(shot->Height(), 60);
+TEST(Canvas, DrawingInPaintAsksForNoFurtherPaint) {
+  struct Case {
+    const char* name;
+    std::function<Ref<Window>()> make;
+    const char* control;
+    std::function<int(const Ref<Window>&)> paints;
+  };
+  const Case cases[] = {
+      {"on its own surface, as picture buttons do", [] { return Ref<Window>(New<PlainWindow>()); }, "Self",
+       [](const Ref<Window>&) { return g_paints; }},
+      {"on the graphics it is given", [] { return Ref<Window>(New<CountingWindow>()); }, "Counter",
+       [](const Ref<Window>& w) { return w->ControlAs<CountingCanvas>("Counter")->paints; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ref<Window> w = c.make();
+    w->Constructor();
+    fw::testing::ProcessEvents(100);
+    const int settled = c.paints(w);
+    fw::testing::ProcessEvents(200);
+    EXPECT_GE(settled, 1);
+    EXPECT_EQ(c.paints(w), settled);
+    w->ControlAs<Canvas>(c.control)->Refresh(false);
+    w->UpdateNow();
+    EXPECT_EQ(c.paints(w), settled + 1);
+    w->Close();
+  }
 }
 
 namespace {
@@ -447,9 +453,7 @@ class MoveWindow : public Window {
   MoveWindow() : Window("MoveWindow.MoveWindow") {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{100}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
-    auto c = New<MoveCanvas>();
-    c->Constructor();
-    AddControl("Pad", c);
+    auto c = MakeControl<MoveCanvas>("Pad");
     SetProperties(*c, {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   Ref<MoveCanvas> Pad() { return ControlAs<MoveCanvas>("Pad"); }

@@ -61,18 +61,7 @@ int main(int argc, char** argv) {
   RuntimeInit(argc, argv);
   auto app = New<QuietAppl>();
   RunFrameworkInitialization([&] {
-    auto bar = New<MenuBar>();
-    auto file = New<MenuItem>();
-    file->Name("UntitledMenu6");
-    file->Text("ファイル");
-    auto close = New<MenuItem>();
-    close->Name("FileClose");
-    close->Text("閉じる");
-    close->KeyboardShortcut("Cmd+W");
-    close->AutoEnable(false);
-    file->Append(close);
-    bar->Append(file);
-    app->MenuBar(bar);
+    app->MenuBar(FileCloseMenuBar());
     RuntimeRegisterAppObject(app);
   });
 

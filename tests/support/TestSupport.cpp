@@ -40,6 +40,33 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string WaveFile(int32_t rate, int channels, int bits, const std::vector<int16_t>& samples) {
+  auto le = [](std::string& s, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  std::string data;
+  for (int16_t s : samples) {
+    if (bits == 8)
+      data.push_back(static_cast<char>(static_cast<uint8_t>((s >> 8) + 128)));
+    else
+      le(data, static_cast<uint16_t>(s), 2);
+  }
+  const int align = channels * bits / 8;
+  std::string w = "RIFF";
+  le(w, static_cast<uint32_t>(36 + data.size()), 4);
+  w += "WAVEfmt ";
+  le(w, 16, 4);
+  le(w, 1, 2);
+  le(w, static_cast<uint32_t>(channels), 2);
+  le(w, static_cast<uint32_t>(rate), 4);
+  le(w, static_cast<uint32_t>(rate * align), 4);
+  le(w, static_cast<uint32_t>(align), 2);
+  le(w, static_cast<uint32_t>(bits), 2);
+  w += "data";
+  le(w, static_cast<uint32_t>(data.size()), 4);
+  return w + data;
+}
+
 std::string SourceResourcesDir() {
 #ifdef PANDRISK_SOURCE_DIR
   return std::string(PANDRISK_SOURCE_DIR) + "/resources";

@@ -13,6 +13,7 @@
 #include "framework/FolderItem.h"
 #include "framework/Menu.h"
 #include "framework/Testing.h"
+#include "tests/support/AppFixture.h"
 #include "tests/support/TestSupport.h"
 #include "window/MainWindow.h"
 
@@ -39,10 +40,7 @@ namespace {
 struct MainWindowTest : ::testing::Test {
   void SetUp() override {
     SetResourcesFolder(testsupport::SourceResourcesDir());
-    app = New<Appl>();
-    app->MenuBar(Menu::Instance());
-    RuntimeRegisterAppObject(app);
-    app->OpenOnce();
+    app = testsupport::OpenApp<Appl>(Menu::Instance());
   }
   Ref<MainWindow> Open() {
     Ref<MainWindow> w = MainWindow::Instance();

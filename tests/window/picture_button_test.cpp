@@ -54,9 +54,7 @@ class ButtonWindow : public Window {
     SetProperties(*this, {{"Width", int32_t{80}}, {"Height", int32_t{60}}, {"Resizeable", false}});
   }
   void CreateControls() override {
-    auto b = New<PictureButton>();
-    b->Constructor();
-    AddControl("Button", b);
+    auto b = MakeControl<PictureButton>("Button");
     Button()->Backdrop(Solid(kEnabled));
     SetProperties(*b, {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{20}}});
     AttachMethod(b->SetUp, *this, &ButtonWindow::Button_SetUp, *b);

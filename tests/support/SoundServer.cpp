@@ -1,13 +1,10 @@
-#include "tests/audio/SoundServer.h"
+#include "tests/support/SoundServer.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -24,46 +21,12 @@ namespace audiotest {
 namespace {
 
 using namespace std::chrono_literals;
-
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            const std::string& out, const std::string& err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
-}
+using testsupport::Process;
 
 // Ends the process: SIGTERM, then SIGKILL when it does not go within 3 s.
-void Stop(pid_t& pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + 3s;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(10ms);
-  }
-  pid = -1;
-}
-
-bool Exited(pid_t pid) {
-  int status = 0;
-  return waitpid(pid, &status, WNOHANG) == pid;
+void Stop(std::unique_ptr<Process>& p) {
+  if (p) p->Stop(3000);
+  p.reset();
 }
 
 bool Accepts(const std::string& path) {
@@ -98,20 +61,21 @@ SoundServer::SoundServer(const std::string& dir)
   // mixes it into what it has already rendered, but its monitor cannot take
   // back the silence it has already handed the recorder, so the start of
   // the first sound would be missing from the recording (not from the sink).
-  server_ = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
-                   "--use-pid-file=no", "--realtime=no", "--high-priority=no", "--log-target=stderr",
-                   "-L",
-                   std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1",
-                   "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_},
-                  Environment(), "/dev/null", log);
-  if (server_ <= 0) {
+  server_ = std::make_unique<Process>(
+      std::vector<std::string>{
+          "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no",
+          "--realtime=no", "--high-priority=no", "--log-target=stderr", "-L",
+          std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1",
+          "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_},
+      Environment(), Process::Streams{"/dev/null", log, false});
+  if (server_->pid() <= 0) {
     problem_ = "pulseaudio could not be started (is it installed?)";
-    server_ = -1;
+    server_.reset();
     return;
   }
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   while (!Accepts(socket_)) {
-    if (Exited(server_) || std::chrono::steady_clock::now() > deadline) {
+    if (!server_->Running() || std::chrono::steady_clock::now() > deadline) {
       std::ifstream in(log);
       problem_ = "pulseaudio did not come up; its log:\n" +
                  std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -127,35 +91,37 @@ SoundServer::~SoundServer() {
   Stop(server_);
 }
 
-std::vector<std::string> SoundServer::Environment() const {
-  std::vector<std::string> env;
+// This process's environment without its sound server, home and runtime
+// folder, and with the private ones instead.
+std::map<std::string, std::string> SoundServer::Environment() const {
+  std::map<std::string, std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string s(*e);
-    if (s.rfind("PULSE_", 0) == 0 || s.rfind("HOME=", 0) == 0 || s.rfind("XDG_RUNTIME_DIR=", 0) == 0) continue;
-    env.push_back(s);
+    if (s.rfind("PULSE_", 0) == 0) env[s.substr(0, s.find('='))] = "";
   }
-  env.push_back("HOME=" + dir_ + "/home");
-  env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/runtime");
-  env.push_back("PULSE_RUNTIME_PATH=" + dir_ + "/runtime");
-  env.push_back("PULSE_SERVER=" + Address());
+  env["HOME"] = dir_ + "/home";
+  env["XDG_RUNTIME_DIR"] = dir_ + "/runtime";
+  env["PULSE_RUNTIME_PATH"] = dir_ + "/runtime";
+  env["PULSE_SERVER"] = Address();
   return env;
 }
 
 bool SoundServer::StartRecording() {
   if (!Running()) return false;
   Stop(recorder_);
-  recorder_ = Spawn({"parec", std::string("--device=") + kSink + ".monitor", "--latency-msec=5",
-                     "--format=s16le", "--rate=44100", "--channels=2", "--raw"},
-                    Environment(), recording_, dir_ + "/recorder.log");
-  if (recorder_ <= 0) {
-    recorder_ = -1;
+  recorder_ = std::make_unique<Process>(
+      std::vector<std::string>{"parec", std::string("--device=") + kSink + ".monitor", "--latency-msec=5",
+                               "--format=s16le", "--rate=44100", "--channels=2", "--raw"},
+      Environment(), Process::Streams{recording_, dir_ + "/recorder.log", false});
+  if (recorder_->pid() <= 0) {
+    recorder_.reset();
     return false;
   }
   // The monitor delivers silence while nothing plays, so the file grows as
   // soon as the recorder is connected.
   const auto deadline = std::chrono::steady_clock::now() + 5s;
   while (SizeOf(recording_) < 4096) {
-    if (Exited(recorder_) || std::chrono::steady_clock::now() > deadline) {
+    if (!recorder_->Running() || std::chrono::steady_clock::now() > deadline) {
       Stop(recorder_);
       return false;
     }

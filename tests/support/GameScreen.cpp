@@ -1,21 +1,25 @@
-#include "tests/e2e/Screen.h"
+#include "tests/support/GameScreen.h"
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
+#include "app/PrefsFile.h"
 #include "framework/Graphics.h"
 
-namespace e2e {
+namespace testsupport {
+
+using namespace layout;
 
 using namespace std::chrono_literals;
 
 fw::Ref<fw::Picture> Resource(const std::string& name) {
   static std::map<std::string, fw::Ref<fw::Picture>> cache;
   auto& p = cache[name];
-  if (!p) p = fw::LoadPicture(testsupport::SourceResourcesDir() + "/" + name);
+  if (!p) p = fw::LoadPicture(SourceResourcesDir() + "/" + name);
   return p;
 }
 
@@ -29,13 +33,13 @@ GameScreen::GameScreen(const std::map<std::string, std::string>& env, const std:
   if (window_.empty()) return;
   int w = 0, h = 0;
   // The window manager may place the window a moment after it is mapped.
-  for (int i = 0; i < 50 && (w != 236 || h < 216); ++i) {
+  for (int i = 0; i < 50 && (w != kWindowWidth || h < kWindowHeight); ++i) {
     display_->Geometry(window_, nullptr, nullptr, &w, &h);
     std::this_thread::sleep_for(20ms);
   }
-  offY_ = h - 216;
+  offY_ = h - kWindowHeight;
   std::this_thread::sleep_for(300ms);
-  ok_ = w == 236 && offY_ >= 0;
+  ok_ = w == kWindowWidth && offY_ >= 0;
 }
 
 GameScreen::~GameScreen() {
@@ -47,19 +51,19 @@ GameScreen::~GameScreen() {
   display_.reset();
 }
 
-std::string GameScreen::PrefsFile() const { return home_.File("config/Pandriskの設定"); }
+std::string GameScreen::PrefsFile() const { return home_.File(std::string("config/") + kPrefsFileName); }
 
 Image GameScreen::Shot() {
   Image full = display_->Grab(window_);
-  if (full.Empty() || full.height < offY_ + 216) return {};
+  if (full.Empty() || full.height < offY_ + kWindowHeight) return {};
   Image content;
-  content.width = 236;
-  content.height = 216;
-  content.rgb.resize(236 * 216 * 3);
-  for (int y = 0; y < 216; ++y)
-    for (int x = 0; x < 236; ++x)
+  content.width = kWindowWidth;
+  content.height = kWindowHeight;
+  content.rgb.resize(kWindowWidth * kWindowHeight * 3);
+  for (int y = 0; y < kWindowHeight; ++y)
+    for (int x = 0; x < kWindowWidth; ++x)
       for (int c = 0; c < 3; ++c)
-        content.rgb[(y * 236 + x) * 3 + c] = full.rgb[((y + offY_) * full.width + x) * 3 + c];
+        content.rgb[(y * kWindowWidth + x) * 3 + c] = full.rgb[((y + offY_) * full.width + x) * 3 + c];
   return content;
 }
 
@@ -98,9 +102,10 @@ std::string GameScreen::Board(const Image& img, int pattern) const {
       int found = -1;
       for (int n = 0; n < 9 && found < 0; ++n) {
         bool same = true;
-        for (int sy = 4; sy < 64 && same; sy += 12)
-          for (int sx = 4; sx < 64 && same; sx += 12)
-            same = img.Pixel(64 * cx + 4 + sx, 64 * cy + 4 + sy) == PixelOf(sheet, 64 * (n % 3) + sx, 64 * (n / 3) + sy);
+        for (int sy = 4; sy < kCell && same; sy += 12)
+          for (int sx = 4; sx < kCell && same; sx += 12)
+            same = img.Pixel(kCell * cx + kBoardOrigin + sx, kCell * cy + kBoardOrigin + sy) ==
+                   PixelOf(sheet, kCell * (n % 3) + sx, kCell * (n / 3) + sy);
         if (same) found = n;
       }
       rows += (found < 0 ? std::string("?") : std::to_string(found)) + (cx < 2 ? " " : "");
@@ -119,7 +124,9 @@ bool GameScreen::Shows(const Image& img, int x, int y, const std::string& name) 
 }
 
 bool GameScreen::RowButtonsShow(const Image& img, const std::string& name) const {
-  return Shows(img, 200, 4, name) && Shows(img, 200, 68, name) && Shows(img, 200, 132, name);
+  for (int top : kRowButtonTop)
+    if (!Shows(img, kRowButtonX, top, name)) return false;
+  return true;
 }
 
 bool GameScreen::WaitForBoard(const std::string& rows, int pattern, int ms) {
@@ -131,4 +138,4 @@ bool GameScreen::WaitForBoard(const std::string& rows, int pattern, int ms) {
   return false;
 }
 
-}  // namespace e2e
+}  // namespace testsupport

@@ -1,0 +1,67 @@
+// A private sound server for the audio tests: pulseaudio with one null sink,
+// started in a folder of its own, and a recorder on the sink's monitor.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/Process.h"
+
+namespace audiotest {
+
+class SoundServer {
+ public:
+  static constexpr const char* kSink = "pandrisk_probe";
+  static constexpr int32_t kRate = 44100;
+
+  // Starts the server with its socket and runtime files under `dir`. When it
+  // cannot be started, Running() is false and Problem() says why.
+  explicit SoundServer(const std::string& dir);
+  ~SoundServer();
+  SoundServer(const SoundServer&) = delete;
+  SoundServer& operator=(const SoundServer&) = delete;
+
+  bool Running() const { return server_ != nullptr; }
+  pid_t Pid() const { return server_ ? server_->pid() : -1; }
+  const std::string& Problem() const { return problem_; }
+  // The address a client puts in PULSE_SERVER.
+  std::string Address() const { return "unix:" + socket_; }
+
+  // Starts recording the sink (16-bit stereo at kRate) and returns once the
+  // recorder receives data; false when it does not.
+  bool StartRecording();
+  // Stops the recorder and returns what it recorded, interleaved.
+  std::vector<int16_t> StopRecording();
+  // While recording: the frames recorded so far, and those from frame
+  // `from` on, interleaved.
+  size_t RecordedFrames() const;
+  std::vector<int16_t> RecordedFrom(size_t from) const;
+
+ private:
+  std::map<std::string, std::string> Environment() const;
+
+  std::string dir_;
+  std::string socket_;
+  std::string recording_;
+  std::string problem_;
+  std::unique_ptr<testsupport::Process> server_, recorder_;
+};
+
+// Frames (of a stereo recording) whose louder channel exceeds a threshold.
+struct Span {
+  bool found = false;
+  size_t first = 0;
+  size_t last = 0;
+  size_t Frames() const { return found ? last - first + 1 : 0; }
+};
+Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from = 0);
+// Largest magnitude and root mean square of the samples of frames first..last.
+int32_t Peak(const std::vector<int16_t>& stereo, const Span& span);
+double Rms(const std::vector<int16_t>& stereo, const Span& span);
+
+}  // namespace audiotest
