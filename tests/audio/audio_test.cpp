@@ -202,7 +202,7 @@ TEST_F(AudioTest, ASoundAfterQuietPlaysWholeAndPromptly) {
   // counted in frames of the recording, from where it stood at Play.
   constexpr int16_t kAmplitude = 10000;
   constexpr size_t kFrames = 2205;  // 50 ms
-  Ref<Sound> sound = Load("short.wav", Wave(44100, 2, 16, Square(kFrames, 2, kAmplitude)));
+  Ref<Sound> sound = Load("short.wav", testsupport::WaveFile(44100, 2, 16, Square(kFrames, 2, kAmplitude)));
   ASSERT_TRUE(sound);
   ASSERT_TRUE(server_->StartRecording());
   std::vector<double> delaysMs;
