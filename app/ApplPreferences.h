@@ -70,13 +70,14 @@ class ApplPreferences {
   virtual void WinSave();
   virtual void WinRestore();
 
-  enum class Entry { Free, Own, Other };
-  // What lies at a candidate name.
-  Entry Kind(const fw::Ref<fw::FolderItem>& item);
-
   std::string FileName;
   std::string FileCreator;
   std::string ItsData;
   std::string SavedData;
   int32_t SaveMode = 0;
+
+ private:
+  enum class Entry { Free, Own, Other };
+  // What lies at a candidate name.
+  Entry Kind(const fw::Ref<fw::FolderItem>& item);
 };

@@ -88,6 +88,23 @@ class PreferencesTest : public ::testing::Test {
     p.Save();
   }
 
+  // Fills what is left of the preferences folder's filesystem; the path of
+  // the file that fills it.
+  std::string FillTheDisk() const {
+    const std::string filler = folders.Prefs("filler");
+    FILE* f = fopen(filler.c_str(), "wb");
+    if (f == nullptr) {
+      ADD_FAILURE() << "cannot make " << filler;
+      return filler;
+    }
+    const std::string block(4096, 'f');
+    while (fwrite(block.data(), 1, block.size(), f) == block.size() && fflush(f) == 0) {
+    }
+    EXPECT_EQ(errno, ENOSPC);
+    fclose(f);
+    return filler;
+  }
+
   filefixtures::Folders folders;
   Ref<FileType> prefsType = New<FileType>();
 };
@@ -483,17 +500,7 @@ TEST_F(PreferencesTest, AFullDiskKeepsTheStoredFile) {
   const std::string why = folders.Mount(folders.Prefs(), "tmpfs", "size=64k");
   if (!why.empty()) GTEST_SKIP() << "no small filesystem to fill (the injected ENOSPC covers it): " << why;
   Stored("00A2");
-  // Fill what is left.
-  const std::string filler = folders.Prefs("filler");
-  {
-    FILE* f = fopen(filler.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const std::string block(4096, 'f');
-    while (fwrite(block.data(), 1, block.size(), f) == block.size() && fflush(f) == 0) {
-    }
-    ASSERT_EQ(errno, ENOSPC);
-    fclose(f);
-  }
+  const std::string filler = FillTheDisk();
   Prefs p;
   p.Restore();
   ASSERT_EQ(p.GetData(), "A2");
@@ -542,15 +549,7 @@ TEST_F(PreferencesTest, WrittenDirectlyTheFileKeepsItsOldBytesWhenTheDiskIsFull)
   if (!why.empty()) GTEST_SKIP() << "no small filesystem to fill (the injected ENOSPC covers it): " << why;
   direct();
   Stored("00A2");
-  const std::string filler = folders.Prefs("filler");
-  {
-    FILE* f = fopen(filler.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const std::string block(4096, 'f');
-    while (fwrite(block.data(), 1, block.size(), f) == block.size() && fflush(f) == 0) {
-    }
-    fclose(f);
-  }
+  const std::string filler = FillTheDisk();
   Prefs p;
   p.Restore();
   p.SetData(longRecord);

@@ -159,6 +159,60 @@ TEST_F(Files, AFailedWriteFlushOrCloseIsReported) {
   EXPECT_EQ(ReadFile(folders.Prefs("g")), "");
 }
 
+TEST_F(Files, ALockedFileIsMadeOnlyUnderAFreeNameAndFollowsNoLink) {
+  const std::string outside = folders.dir.File("outside");
+  fs::create_symlink(outside, folders.Prefs("dangling"));
+  fs::create_symlink("loop", folders.Prefs("loop"));
+  mkfifo(folders.Prefs("fifo").c_str(), 0600);
+  fs::create_directory(folders.Prefs("folder"));
+  WriteFile(folders.Prefs("file"), "kept");
+  for (const char* name : {"dangling", "loop", "fifo", "folder", "file"}) {
+    int32_t error = 0;
+    EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs(name)), error)) << name;
+    EXPECT_EQ(error, EEXIST) << name;
+  }
+  EXPECT_FALSE(fs::exists(outside));
+  EXPECT_EQ(ReadFile(folders.Prefs("file")), "kept");
+
+  int32_t error = 0;
+  const Ref<LockedFile> made = LockedFile::Create(Item(folders.Prefs("new")), error);
+  ASSERT_TRUE(made) << error;
+  EXPECT_TRUE(fs::is_regular_file(folders.Prefs("new")));
+  EXPECT_EQ(fs::file_size(folders.Prefs("new")), 0u);
+  EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs("no/such/folder")), error));
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST_F(Files, OverwriteKeepsTheOldBytesUntilTheNewOnesAreAllInPlace) {
+  const auto item = Item(folders.Prefs("f"));
+  WriteFile(item->NativePath(), "old bytes");
+  auto out = TextOutputStream::Overwrite(item);
+  ASSERT_TRUE(out);
+  out->Write("new");
+  EXPECT_EQ(ReadFile(item->NativePath()), "old bytes");  // nothing before Close
+  out->Close();
+  EXPECT_EQ(out->LastErrorCode(), 0);
+  EXPECT_EQ(ReadFile(item->NativePath()), "new");
+
+  // A failed write puts nothing in place.
+  SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::Write ? EIO : 0; });
+  out = TextOutputStream::Overwrite(item);
+  ASSERT_TRUE(out);
+  out->Write("longer than before");
+  out->Close();
+  SetFileStepHook(nullptr);
+  EXPECT_EQ(out->LastErrorCode(), EIO);
+  EXPECT_EQ(ReadFile(item->NativePath()), "new");
+  // A missing file is made; a folder is refused.
+  out = TextOutputStream::Overwrite(Item(folders.Prefs("g")));
+  ASSERT_TRUE(out);
+  out->Write("g");
+  out->Close();
+  EXPECT_EQ(ReadFile(folders.Prefs("g")), "g");
+  fs::create_directory(folders.Prefs("folder"));
+  EXPECT_FALSE(TextOutputStream::Overwrite(Item(folders.Prefs("folder"))));
+}
+
 TEST_F(Files, MemoryBlockHoldsNumbersInHostOrderAndChecksBounds) {
   auto m = MemoryBlock::New(70);
   ASSERT_TRUE(m);
