@@ -8,14 +8,13 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
-#include <cerrno>
+#include <cerrno>  // program_invocation_short_name
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>

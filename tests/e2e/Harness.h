@@ -30,6 +30,9 @@ class Process {
   // is still running; 128 + n when signal n ended it.
   int Wait(int ms);
   std::string Log() const;
+  // Waits up to `ms` until the process catches signal `sig` (it has set a
+  // handler for it); false if it does not by then.
+  bool WaitUntilCatching(int sig, int ms);
 
  private:
   pid_t pid_ = -1;

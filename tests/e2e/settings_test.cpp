@@ -44,6 +44,8 @@ int RunOnce(const testsupport::TempDir& home, int sig = SIGTERM, const std::stri
             std::string* log = nullptr) {
   e2e::GameRun run(home.File("config"), {{"TMPDIR", home.path()}}, binary);
   std::this_thread::sleep_for(1500ms);
+  // A loaded machine may take longer to bring the program that far.
+  EXPECT_TRUE(run.process->WaitUntilCatching(sig, 15000)) << run.process->Log();
   EXPECT_TRUE(run.process->Running()) << run.process->Log();
   run.process->Signal(sig);
   const int status = run.process->Wait(15000);
