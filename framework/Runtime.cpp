@@ -294,6 +294,8 @@ void RunFrameworkInitialization(const std::function<void()>& startup) {
 }
 
 namespace runtime {
+void SetExitStatus(int status) { State().exitStatus = status; }
+
 void OpenApplication() {
   RuntimeState& s = State();
   if (Ref<Application> app = GetAppObject()) {
