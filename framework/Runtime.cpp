@@ -10,7 +10,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
@@ -18,7 +17,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
-#include <cerrno>
+#include <cerrno>  // program_invocation_short_name
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -305,6 +304,8 @@ void RunFrameworkInitialization(const std::function<void()>& startup) {
 }
 
 namespace runtime {
+void SetExitStatus(int status) { State().exitStatus = status; }
+
 void OpenApplication() {
   RuntimeState& s = State();
   if (Ref<Application> app = GetAppObject()) {

@@ -61,7 +61,10 @@ void InitForTests(int argc, char** argv) {
   RuntimeInit(argc, argv);
 }
 
-void ShutdownForTests() { RuntimeExit(); }
+void ShutdownForTests(int result) {
+  runtime::SetExitStatus(result);
+  RuntimeExit();
+}
 
 void StartApplication() { runtime::OpenApplication(); }
 

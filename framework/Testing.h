@@ -17,8 +17,10 @@ namespace fw::testing {
 
 // Brings up the platform for a test program (headless when no display is set).
 void InitForTests(int argc, char** argv);
-// Takes the platform down again; the test program's last call.
-void ShutdownForTests();
+// Takes the platform down again; the test program's last call. `result` is
+// the test program's exit status: the run time ends the process with it
+// itself when a sound thread cannot be waited for.
+void ShutdownForTests(int result = 0);
 
 // Opens the registered application and the windows made so far, as the
 // run time does before its event loop.

@@ -152,6 +152,8 @@ void ReleaseLater(const Ref<Window>& w);
 void ReleaseClosedWindows();
 // The application's Open, then the Open of the windows made during start-up.
 void OpenApplication();
+// The exit status that RuntimeExit gives.
+void SetExitStatus(int status);
 // The program's exception helper; empty until it sets one.
 const std::function<std::exception_ptr(const std::function<void()>&)>& ExceptionHelper();
 // The Edit command of that item name that the focused text control serves

@@ -45,26 +45,6 @@ std::string StoredFile(const testsupport::TempDir& home, const std::string& byte
   return path;
 }
 
-// True once the game quits in order on SIGTERM, SIGINT and SIGHUP: it sets
-// its handlers for them just before it opens.
-bool HandlesQuitSignals(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("SigCgt:", 0) != 0) continue;
-    const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-    return (mask >> (SIGTERM - 1) & 1) != 0 && (mask >> (SIGINT - 1) & 1) != 0 && (mask >> (SIGHUP - 1) & 1) != 0;
-  }
-  return false;
-}
-
-// Waits until the game has its quit handlers (or has ended), at most 60 s.
-void WaitForQuitHandlers(e2e::Process& p) {
-  const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (!HandlesQuitSignals(p.pid()) && p.Running() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(5ms);
-}
-
 // Starts the game, lets it settle, ends it with `sig` and returns its status.
 int RunOnce(const testsupport::TempDir& home, int sig = SIGTERM, const std::string& binary = e2e::GameBinary(),
             std::string* log = nullptr) {
@@ -72,7 +52,7 @@ int RunOnce(const testsupport::TempDir& home, int sig = SIGTERM, const std::stri
   // Long enough to settle, and never before the game can quit in order,
   // however loaded the machine is.
   std::this_thread::sleep_for(500ms);
-  WaitForQuitHandlers(*run.process);
+  EXPECT_TRUE(run.process->WaitUntilCatching(sig, 60000)) << run.process->Log();
   EXPECT_TRUE(run.process->Running()) << run.process->Log();
   run.process->Signal(sig);
   const int status = run.process->Wait(15000);
@@ -171,7 +151,7 @@ TEST_P(QuitTogether, TheFileHoldsTheRecordOfOneOfThemNeverTheOld) {
     for (int i = 0; i < instances; ++i)
       games.push_back(std::make_unique<e2e::GameRun>(home.File("config"),
                                                      std::map<std::string, std::string>{{"TMPDIR", tmp}}));
-    for (const auto& g : games) WaitForQuitHandlers(*g->process);
+    for (const auto& g : games) g->process->WaitUntilCatching(sig, 60000);
     for (const auto& g : games) g->process->Signal(sig);
     for (const auto& g : games) EXPECT_EQ(g->process->Wait(30000), 0) << g->process->Log();
 

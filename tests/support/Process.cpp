@@ -119,6 +119,18 @@ std::string Process::Log() const {
   return s.str();
 }
 
+bool Process::WaitUntilCatching(int sig, int ms) {
+  return WaitFor(
+      [&] {
+        std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+        std::string line;
+        while (std::getline(in, line))
+          if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
+        return false;
+      },
+      ms);
+}
+
 std::string Process::ReadLine(int timeoutMs) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

@@ -46,6 +46,10 @@ class Process {
   void Stop(int ms);
   // What it wrote to its output file.
   std::string Log() const;
+  // Waits up to `ms` until the process catches signal `sig` (it has set a
+  // handler for it, as the game does for its quit signals just before it
+  // opens); false if it does not by then.
+  bool WaitUntilCatching(int sig, int ms);
 
   // With pipes: a whole line of its output; empty on time-out or end.
   std::string ReadLine(int timeoutMs);
