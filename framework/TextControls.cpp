@@ -1,6 +1,8 @@
 #include "framework/TextControls.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
@@ -473,6 +475,17 @@ class TextAreaWidget : public QTextEdit {
   void Forget() { owner_ = nullptr; }
   bool settingText = false;
 
+ protected:
+  // A click on the window's menu bar hands the focus to the window itself;
+  // the text area keeps it, so that its selection still serves Copy.
+  void focusOutEvent(QFocusEvent* e) override {
+    if (e->reason() == Qt::MouseFocusReason && QApplication::focusWidget() == window()) {
+      setFocus(Qt::OtherFocusReason);
+      return;
+    }
+    QTextEdit::focusOutEvent(e);
+  }
+
  private:
   TextArea* owner_;
 };
@@ -485,7 +498,7 @@ TextAreaWidget* AreaWidgetOf(const TextArea& t) {
 
 bool runtime::TextCommand(const std::string& itemName, bool perform) {
   // The front window's focus, which stays with the text area while a menu
-  // of the bar has the keyboard.
+  // of its bar has the keyboard.
   Ref<Window> front = FrontWindow();
   QWidget* focus = front && front->Impl()->top ? front->Impl()->top->focusWidget() : nullptr;
   auto* w = dynamic_cast<TextAreaWidget*>(focus);

@@ -79,9 +79,7 @@ void ContentWidget::mousePressEvent(QMouseEvent* e) {
   e->accept();
 }
 
-// The window takes the keyboard when it is activated, but a click on its bar
-// or its content leaves the focus where it is (with a text area's selection).
-TopWidget::TopWidget(Window* owner) : owner_(owner) { setFocusPolicy(Qt::TabFocus); }
+TopWidget::TopWidget(Window* owner) : owner_(owner) { setFocusPolicy(Qt::StrongFocus); }
 
 void TopWidget::closeEvent(QCloseEvent* e) {
   // The window's own Close decides (CancelClose may keep it open).

@@ -150,3 +150,63 @@ TEST_F(MenuFixture, OpeningAMenuBringsTheMenusUpToDateFirst) {
   EXPECT_FALSE(bar->Lookup("Pick", 0)->Enabled());
   EXPECT_TRUE(bar->Lookup("Pick", 1)->Enabled());
 }
+
+namespace {
+// A window without a bar of its own, built from a design.
+class Designed : public Window {
+ public:
+  explicit Designed(PropertyList design) : Window("Designed.Designed"), design_(std::move(design)) {}
+  void Layout() override { SetProperties(*this, design_); }
+  void Event_EnableMenuItems() override { g_log.push_back("designed enable"); }
+
+ private:
+  PropertyList design_;
+};
+}  // namespace
+
+TEST_F(MenuFixture, WindowsAskingForAMenuBarShowTheApplicationsOneBarExceptModalDialogs) {
+  struct Case {
+    const char* name;
+    PropertyList design;
+    int32_t titles;
+  };
+  const PropertyList size = {{"Width", int32_t{120}}, {"Height", int32_t{60}}, {"Resizeable", false}};
+  auto with = [&](PropertyList more) {
+    PropertyList all = size;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
+  const Case cases[] = {
+      {"document window asking for the bar", with({{"MenuBarVisible", true}}), 1},
+      {"document window not asking", with({{"MenuBarVisible", false}}), 0},
+      {"no word on the bar", size, 0},
+      {"modal dialog asking for the bar", with({{"Frame", int32_t{2}}, {"MenuBarVisible", true}}), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto w = New<Designed>(c.design);
+    w->Constructor();
+    w->Show();
+    fw::testing::ProcessEvents();
+    const fw::testing::WindowFrame f = fw::testing::FrameOf(w);
+    EXPECT_EQ(f.menuTitles, c.titles);
+    EXPECT_EQ(f.contentWidth, 120);
+    EXPECT_EQ(f.contentHeight, 60);
+    EXPECT_EQ(w->MenuBar(), nullptr);  // shown, not set
+    if (c.titles > 0) {
+      // Opening a menu of its bar makes it the front window for the update
+      // and the command, whichever window was in front.
+      window->Show();
+      ASSERT_EQ(FrontWindow(), window);
+      g_log.clear();
+      int32_t x = 0, y = 0;
+      ASSERT_TRUE(fw::testing::MenuTitleCenter(w, 0, &x, &y));
+      fw::testing::Click(w, x, y);
+      EXPECT_EQ(FrontWindow(), w);
+      EXPECT_EQ(g_log, (std::vector<std::string>{"app enable", "designed enable"}));
+      EXPECT_FALSE(app->MenuBar()->Lookup("Shared")->Enabled());
+    }
+    w->Close();
+    fw::testing::ProcessEvents();
+  }
+}
