@@ -160,6 +160,7 @@ void Window::Constructor() {
 void Window::OpenControlsAndWindow() {
   if (impl_->opened || impl_->closed) return;
   impl_->opened = true;
+  // Held while the Open handlers run: one may close and release the window.
   Ref<Window> self = SelfRef(this);
   // Controls open in creation order, then the window itself.
   const auto entries = controls_;
@@ -176,6 +177,7 @@ void Window::Show() {
   if (impl_->closed) return;
   impl_->visible = true;
   if (!impl_->opened || !impl_->top) return;  // shown once the window opens
+  // Held while showing delivers events: a handler may release the window.
   Ref<Window> self = SelfRef(this);
   if (!impl_->placed) {
     impl_->placed = true;
@@ -202,6 +204,7 @@ void Window::Show() {
 
 void Window::ShowModal() {
   if (impl_->closed) return;
+  // Held through the modal loop, whose handlers may close and release it.
   Ref<Window> self = SelfRef(this);
   if (impl_->top && impl_->top->windowModality() != Qt::ApplicationModal) {
     const bool wasVisible = impl_->top->isVisible();
@@ -366,6 +369,7 @@ void Window::AddMenuHandler(const std::string& itemName, std::function<bool(int3
 }
 
 bool Window::HandleMenuCommand(const std::string& itemName, int32_t index) {
+  // Held while the handler runs: it may close and release the window.
   Ref<Window> keep = SelfRef(this);
   return menuHandlers_.Handle(itemName, index);
 }

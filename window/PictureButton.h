@@ -14,7 +14,8 @@
 
 class PictureButton : public fw::Canvas {
  public:
-  // The owner's handler receives the button.
+  // The events; the owner's handlers receive the button.
+
   // A released press that began on the live area, while the pointer was on
   // the live area at the last report.
   fw::Event<void()> Action;
