@@ -62,6 +62,8 @@ class ApplPreferences {
   // that name that belong to something else. When none of the
   // application's own exists: the first free name when `create`, else nil.
   virtual fw::Ref<fw::FolderItem> MacFileMake(bool create);
+  // Stubs that do nothing, never called by the game; kept whole on purpose
+  // (docs/ARCHITECTURE.md).
   virtual fw::Ref<fw::FolderItem> WinFileMake(bool create);
   virtual void WinSave();
   virtual void WinRestore();

@@ -5,6 +5,8 @@
 // is worked off one action per poll; an action that ends more than five
 // intervals late restarts the schedule from its end. In thread mode a
 // PeriodicThread polls about once a millisecond instead of the timer.
+// The game uses neither thread mode nor low-load mode; both are kept whole
+// on purpose (docs/ARCHITECTURE.md).
 #pragma once
 
 #include <cstdint>

@@ -322,7 +322,7 @@ void Window::SetProperty(const std::string& name, const PropertyValue& value) {
   } else if (name == "MenuBarVisible") {
     if (w.menuBarWidget) w.menuBarWidget->setVisible(PropertyBool(name, value));
   } else if (name == "Composite" || name == "FullScreen" || name == "LiveResize" || name == "MacProcID") {
-    // Values of the original desktop with no counterpart here: windows are
+    // Accepted and ignored, as this platform has nothing to set: windows are
     // never composited specially, never full screen, and have one frame kind
     // per Frame code.
   } else {

@@ -38,7 +38,8 @@ class PictureButton : public fw::Canvas {
 
   void ButtonEnable();
   void ButtonDisable();
-  // The new picture shows at the next paint.
+  // The new picture shows at the next paint. The game never calls
+  // SetPictureOnEnabled; it is kept whole on purpose (docs/ARCHITECTURE.md).
   void SetPictureOnEnabled(const fw::Ref<fw::Picture>& p);
   void SetPictureOnDisabled(const fw::Ref<fw::Picture>& p);
   void SetPictureOnPushed(const fw::Ref<fw::Picture>& p);
