@@ -66,6 +66,8 @@ class ApplPreferences {
   // Folders, loops of links and links into missing folders belong to
   // something else.
   virtual fw::Ref<fw::FolderItem> MacFileMake(bool create);
+  // Stubs that do nothing, never called by the game; kept whole on purpose
+  // (docs/ARCHITECTURE.md).
   virtual fw::Ref<fw::FolderItem> WinFileMake(bool create);
   virtual void WinSave();
   virtual void WinRestore();

@@ -4,8 +4,6 @@
 
 #include "framework/Object.h"
 
-class FileTypeHolder;
-
 namespace fw {
 class FileType;
 }

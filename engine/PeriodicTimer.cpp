@@ -161,14 +161,15 @@ void PeriodicThread::StartThread() {
 }
 
 void PeriodicThread::Event_Run() {
-  if (!ItsOwner) return;
+  if (ItsOwner.expired()) return;
   double t = fw::Microseconds();
   ItsLastTime = t;
   ItsNextTime = t + kThreadFirstWait;
-  while (!ItsEndFlag && ItsOwner) {
+  while (!ItsEndFlag && !ItsOwner.expired()) {
     t = fw::Microseconds();
     if (ItsNextTime < t || t < ItsLastTime) {
-      ItsOwner->ExternalTrigger();
+      // The clock is held only while it polls, never across a yield.
+      if (const fw::Ref<PeriodicTimer> owner = ItsOwner.lock()) owner->ExternalTrigger();
       ItsLastTime = t;
       ItsNextTime = t + kThreadWait;
     }

@@ -5,9 +5,12 @@
 // is worked off one action per poll; an action that ends more than five
 // intervals late restarts the schedule from its end. In thread mode a
 // PeriodicThread polls about once a millisecond instead of the timer.
+// The game uses neither thread mode nor low-load mode; both are kept whole
+// on purpose (docs/ARCHITECTURE.md).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "framework/Controls.h"
@@ -77,7 +80,9 @@ class PeriodicTimer : public fw::Timer {
 };
 
 // The poller of thread mode: triggers its clock about once a millisecond,
-// yielding to the event loop after every pass.
+// yielding to the event loop after every pass. The clock holds its thread;
+// the thread's link back to the clock is weak, so the pair does not keep
+// itself alive: once the clock is gone the loop ends at its next pass.
 class PeriodicThread : public fw::Thread {
  public:
   PeriodicThread();
@@ -94,7 +99,7 @@ class PeriodicThread : public fw::Thread {
   virtual void StartThread();
 
  protected:
-  fw::Ref<PeriodicTimer> ItsOwner;
+  std::weak_ptr<PeriodicTimer> ItsOwner;
   double ItsLastTime = 0;
   double ItsNextTime = 0;
   bool ItsEndFlag = false;

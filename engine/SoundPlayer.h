@@ -23,6 +23,7 @@ class SoundPlayer : public fw::Object {
   virtual void Play(const fw::Ref<fw::Sound>& s);
   virtual void SetEnable(bool on);
   virtual bool RefEnable();
+  // Never called by the game; kept whole on purpose (docs/ARCHITECTURE.md).
   virtual void Beep();
   // 0..8 loud to soft; any other index mutes (index 9).
   virtual void SetVolume(int32_t index);

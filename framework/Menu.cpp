@@ -206,6 +206,7 @@ void UpdateMenus() {
 
 bool DispatchMenuCommand(const Ref<MenuItem>& item) {
   if (!item) return false;
+  // Held while the handler runs: it may remove the item from its menu.
   Ref<MenuItem> keep = item;
   const std::string name = item->Name();
   const int32_t index = item->Index();

@@ -432,6 +432,7 @@ void Application::Quit() {
   RuntimeState& s = State();
   if (s.quitting) return;
   s.quitting = true;
+  // Held while the windows' handlers run, which may release the application.
   Ref<Application> self = SelfRef(this);
   // Every window is told the application quits; one may still refuse.
   std::vector<Ref<Window>> windows;

@@ -199,6 +199,7 @@ void Window::Constructor() {
 void Window::OpenControlsAndWindow() {
   if (impl_->opened || impl_->closed) return;
   impl_->opened = true;
+  // Held while the Open handlers run: one may close and release the window.
   Ref<Window> self = SelfRef(this);
   // Controls open in creation order, then the window itself.
   const auto entries = controls_;
@@ -215,6 +216,7 @@ void Window::Show() {
   if (impl_->closed) return;
   impl_->visible = true;
   if (!impl_->opened || !impl_->top) return;  // shown once the window opens
+  // Held while showing delivers events: a handler may release the window.
   Ref<Window> self = SelfRef(this);
   if (!impl_->placed) {
     impl_->placed = true;
@@ -240,6 +242,7 @@ void Window::Show() {
 
 void Window::ShowModal() {
   if (impl_->closed) return;
+  // Held through the modal loop, whose handlers may close and release it.
   Ref<Window> self = SelfRef(this);
   if (impl_->top && impl_->top->windowModality() != Qt::ApplicationModal) {
     const bool wasVisible = impl_->top->isVisible();
@@ -358,7 +361,7 @@ void Window::SetProperty(const std::string& name, const PropertyValue& value) {
     w.menuBarVisible = PropertyBool(name, value);
     if (w.menuBarWidget) w.menuBarWidget->setVisible(*w.menuBarVisible);
   } else if (name == "Composite" || name == "FullScreen" || name == "LiveResize" || name == "MacProcID") {
-    // Values of the original desktop with no counterpart here: windows are
+    // Accepted and ignored, as this platform has nothing to set: windows are
     // never composited specially, never full screen, and have one frame kind
     // per Frame code.
   } else {
@@ -405,6 +408,7 @@ void Window::AddMenuHandler(const std::string& itemName, std::function<bool(int3
 }
 
 bool Window::HandleMenuCommand(const std::string& itemName, int32_t index) {
+  // Held while the handler runs: it may close and release the window.
   Ref<Window> keep = SelfRef(this);
   return menuHandlers_.Handle(itemName, index);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Pandrisk into build/ (the executable is build/pandrisk, its data
-# beside it in build/resources).
+# Builds Pandrisk into build/ with the dev preset of CMakePresets.json (the
+# executable is build/pandrisk, its data beside it in build/resources).
+# Further arguments go to the configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-cmake --build build
+cmake --preset dev "$@"
+cmake --build --preset dev

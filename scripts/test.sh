@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 jobs=$(nproc)
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --preset dev -j "$jobs"
 cmake --build build --target check-sanitize

@@ -71,7 +71,9 @@ class MainWindow : public fw::Window {
   void ResetButton_SetUp(fw::Ref<PictureButton> sender);
 
   // The items of the window's menu bar, looked up by name (and index) at
-  // every call; nil when there is none.
+  // every call; nil when there is none. The game calls only GameMenuStart,
+  // GameMenuReset and GameMenuBlock; the rest are kept whole on purpose
+  // (docs/ARCHITECTURE.md).
   fw::Ref<fw::MenuItem> UntitledMenu0();
   fw::Ref<fw::MenuItem> HelpApp();
   fw::Ref<fw::AppleMenuItem> AppleAbout();

@@ -14,7 +14,8 @@
 
 class PictureButton : public fw::Canvas {
  public:
-  // The owner's handler receives the button.
+  // The events; the owner's handlers receive the button.
+
   // A released press that began on the live area, while the pointer was on
   // the live area at the last report.
   fw::Event<void()> Action;
@@ -37,7 +38,8 @@ class PictureButton : public fw::Canvas {
 
   void ButtonEnable();
   void ButtonDisable();
-  // The new picture shows at the next paint.
+  // The new picture shows at the next paint. The game never calls
+  // SetPictureOnEnabled; it is kept whole on purpose (docs/ARCHITECTURE.md).
   void SetPictureOnEnabled(const fw::Ref<fw::Picture>& p);
   void SetPictureOnDisabled(const fw::Ref<fw::Picture>& p);
   void SetPictureOnPushed(const fw::Ref<fw::Picture>& p);

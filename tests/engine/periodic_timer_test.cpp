@@ -429,6 +429,42 @@ TEST(PeriodicThread, RestartWhileWindingDownKeepsPollingAndAnEarlyStopIsKept) {
   t->SetThreadMode(false);
 }
 
+// The thread links back to its clock weakly: a clock in thread mode is freed
+// with its last outside reference, and its thread with it or, while its loop
+// still runs, at the loop's next pass.
+TEST(PeriodicThread, AClockInThreadModeAndItsThreadAreFreedWhenTheClockIsDropped) {
+  enum class Before { NeverStarted, StoppedAndUnwound, StillRunning };
+  for (Before before : {Before::NeverStarted, Before::StoppedAndUnwound, Before::StillRunning}) {
+    SCOPED_TRACE(static_cast<int>(before));
+    fixtures::FakeClock clock;
+    auto t = fw::New<TriggerProbe>();
+    t->Setup(16, 80);
+    t->SetThreadMode(true);
+    fw::Ref<PeriodicThread> thread = t->Thread();
+    if (before != Before::NeverStarted) {
+      t->TimerStart(0);
+      LetThreadRun(clock, thread);  // the loop starts at 0 ms
+      clock.now = 20'000;
+      LetThreadRun(clock, thread);
+      ASSERT_EQ(t->triggers.size(), 1u);
+    }
+    if (before == Before::StoppedAndUnwound) {
+      t->TimerStop();
+      LetThreadRun(clock, thread);
+      ASSERT_FALSE(thread->IsRunning());
+    }
+    std::weak_ptr<PeriodicTimer> weakClock = t;
+    std::weak_ptr<PeriodicThread> weakThread = thread;
+    t = nullptr;
+    EXPECT_TRUE(weakClock.expired());
+    // The thread's loop sees its clock gone and ends at its next pass.
+    LetThreadRun(clock, thread);
+    EXPECT_FALSE(thread->IsRunning());
+    thread = nullptr;
+    EXPECT_TRUE(weakThread.expired());
+  }
+}
+
 TEST(PeriodicThread, AThreadWithoutOwnerEndsAtOnce) {
   auto th = fw::New<PeriodicThread>();
   th->Run();

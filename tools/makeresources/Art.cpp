@@ -22,6 +22,14 @@ QImage Blank(int width, int height, const QColor& fill) {
   return image;
 }
 
+QPainterPath Ring(QPointF centre, double inner, double outer) {
+  QPainterPath path;
+  path.addEllipse(centre, outer, outer);
+  path.addEllipse(centre, inner, inner);
+  path.setFillRule(Qt::OddEvenFill);
+  return path;
+}
+
 QImage Clear(int width, int height) {
   QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainterPath>
+#include <QPointF>
 #include <QString>
 
 namespace art {
@@ -44,6 +46,9 @@ QImage Clear(int width, int height);
 
 // The colour t of the way from a to b (t = 0 gives a).
 QColor Mix(const QColor& a, const QColor& b, double t);
+
+// A ring between two circles about one centre, for filling.
+QPainterPath Ring(QPointF centre, double inner, double outer);
 
 // Loads the Japanese font from its file, so that the output does not depend
 // on which fonts happen to be installed besides it. False when it is missing.
