@@ -157,6 +157,9 @@ using SteadyClock = std::chrono::steady_clock;
 // buffer rides out a late wake-up of the thread several times over.
 constexpr int kBufferMs = 60;
 constexpr int kFeedMs = 10;
+// How long a suspended sink stays open for the next sound before it is
+// closed: a suspended sink still keeps the sound server working.
+constexpr int kCloseAfterMs = 3000;
 // How long after a failure the device is tried again.
 constexpr auto kRetryDelay = std::chrono::seconds(3);
 // Sounds waiting for the device: at most this many, and none older than
@@ -224,23 +227,53 @@ class AudioEngine {
 // Lives on the audio thread and owns the sink there. While a sound plays it
 // keeps the sink's buffer topped up with the mixer's output, the sum of the
 // voices; after the last one it writes silence until the sound has left the
-// buffer, so its end is never cut, and then suspends the sink and its feed
-// timer: a quiet game costs the sound server and this thread nothing. The
-// next sound resumes the sink and is written at once.
+// buffer, so its end is never cut, and then suspends the sink and stops its
+// feed timer; after some seconds more of quiet it closes the sink, so that
+// a quiet game costs the sound server and this thread nothing. The next
+// sound resumes the sink, or opens one again, and is written at once.
 class AudioWorker : public QObject {
  public:
   explicit AudioWorker(AudioEngine& engine) : engine_(engine) {}
   ~AudioWorker() override { Close(); }
 
   void Open() {
-    if (sink_) return;
-    // Asking for the device connects to the sound server; that may take
-    // long or fail, which is why it happens here and not in Play.
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) {
+    if (sink_ || parked_) return;
+    if (!StartSink()) {
+      Close();
       engine_.Failed();
       return;
     }
+    engine_.Opened();
+    Feed();
+  }
+
+  // A sound has been handed over: mix it in now rather than at the next
+  // top-up, which does not come while the sink is closed.
+  void Wake() { Feed(); }
+
+  void Close() {
+    parked_ = false;
+    suspended_ = false;
+    if (closeTimer_) closeTimer_->stop();
+    delete timer_;
+    timer_ = nullptr;
+    if (sink_) sink_->disconnect(this);
+    delete sink_;  // takes its output device along
+    sink_ = nullptr;
+    output_ = nullptr;
+    mixer_.Clear();
+  }
+
+ private:
+  static constexpr qsizetype kFrameBytes = SoundMixer::kChannels * sizeof(int16_t);
+
+  // Connects a sink to the default device and starts its feed timer; false
+  // when that fails.
+  bool StartSink() {
+    // Asking for the device connects to the sound server; that may take
+    // long or fail, which is why it happens here and not in Play.
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) return false;
     QAudioFormat format;
     format.setSampleRate(SoundMixer::kRate);
     format.setChannelCount(SoundMixer::kChannels);
@@ -248,11 +281,7 @@ class AudioWorker : public QObject {
     sink_ = new QAudioSink(device, format);
     sink_->setBufferSize(SoundMixer::kRate * kBufferMs / 1000 * kFrameBytes);
     output_ = sink_->start();
-    if (output_ == nullptr || sink_->state() == QAudio::StoppedState) {
-      Close();
-      engine_.Failed();
-      return;
-    }
+    if (output_ == nullptr || sink_->state() == QAudio::StoppedState) return false;
     // A sink that stops later has lost its server: close it, so that the
     // next Play after the retry delay opens the device anew.
     QObject::connect(sink_, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
@@ -269,54 +298,44 @@ class AudioWorker : public QObject {
     timer_->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer_, &QTimer::timeout, this, [this] { Feed(); });
     timer_->start(kFeedMs);
-    suspended_ = false;
     quietFrames_ = 0;
-    engine_.Opened();
-    Feed();
+    return true;
   }
 
-  // A sound has been handed over: mix it in now rather than at the next
-  // top-up, which does not come while the sink is suspended.
-  void Wake() { Feed(); }
-
-  void Close() {
-    delete timer_;
-    timer_ = nullptr;
-    if (sink_) sink_->disconnect(this);
-    delete sink_;  // takes its output device along
-    sink_ = nullptr;
-    output_ = nullptr;
-    mixer_.Clear();
-  }
-
- private:
-  static constexpr qsizetype kFrameBytes = SoundMixer::kChannels * sizeof(int16_t);
-
-  // Fills the free part of the sink's buffer; suspends the sink once the
-  // last sound has been played out, and resumes it for the next one.
+  // Fills the free part of the sink's buffer; closes the sink once the last
+  // sound has been played out, and opens one again for the next sound.
   void Feed() {
-    if (!sink_) return;
+    if (!sink_ && !parked_) return;
     engine_.TakeVoices(arrived_);
     const auto now = SteadyClock::now();
     for (PendingVoice& v : arrived_) {
+      // A sound of silence alone is not worth waking the sink for: what
+      // comes out is the same.
+      if ((parked_ || suspended_) && mixer_.Playing() == 0 && Silent(*v.sound)) continue;
       if (now - v.queued <= kMaxWait) mixer_.Start(std::move(v.sound), v.volume);
     }
     arrived_.clear();
     if (mixer_.Playing() > 0) {
       quietFrames_ = 0;
-      if (suspended_) {
+      if (parked_) {
+        parked_ = false;
+        if (!StartSink()) {
+          Close();
+          engine_.Failed();
+          return;
+        }
+      } else if (suspended_) {
         suspended_ = false;
+        closeTimer_->stop();
         sink_->resume();
         timer_->start(kFeedMs);
       }
-    } else if (suspended_) {
+    } else if (parked_ || suspended_) {
       return;
     } else if (quietFrames_ >= BufferFrames()) {
       // Whatever was written after the last sound is silence, and at least
       // a whole buffer of it has been taken: the sound has been played out.
-      suspended_ = true;
-      timer_->stop();
-      sink_->suspend();
+      Suspend();
       return;
     }
     const size_t frames = static_cast<size_t>(std::max<qsizetype>(sink_->bytesFree(), 0) / kFrameBytes);
@@ -326,6 +345,28 @@ class AudioWorker : public QObject {
     mixer_.Mix(scratch_.data(), frames);
     output_->write(reinterpret_cast<const char*>(scratch_.data()), static_cast<qint64>(frames) * kFrameBytes);
     if (quiet) quietFrames_ += frames;
+  }
+
+  void Suspend() {
+    suspended_ = true;
+    timer_->stop();
+    sink_->suspend();
+    if (closeTimer_ == nullptr) {
+      closeTimer_ = new QTimer(this);
+      closeTimer_->setSingleShot(true);
+      // Closed, the sink no longer tells when the server goes away; the
+      // next sound finds out when it opens a sink again.
+      QObject::connect(closeTimer_, &QTimer::timeout, this, [this] {
+        if (!suspended_) return;
+        Close();
+        parked_ = true;
+      });
+    }
+    closeTimer_->start(kCloseAfterMs);
+  }
+
+  static bool Silent(const SoundData& d) {
+    return std::all_of(d.samples.begin(), d.samples.end(), [](int16_t s) { return s == 0; });
   }
 
   size_t BufferFrames() const { return static_cast<size_t>(sink_->bufferSize() / kFrameBytes); }
@@ -339,6 +380,10 @@ class AudioWorker : public QObject {
   std::vector<int16_t> scratch_;
   // The sink is suspended: nothing plays and the feed timer is off.
   bool suspended_ = false;
+  QTimer* closeTimer_ = nullptr;
+  // The device is open but its sink closed: nothing runs until the next
+  // sound.
+  bool parked_ = false;
   // Frames of silence written since the last sound ended.
   size_t quietFrames_ = 0;
 };

@@ -361,15 +361,18 @@ class CountingCanvas : public Canvas {
   }
 };
 
-class CountingWindow : public Window {
+// A window with one canvas of class C, "Counter", in its top left corner.
+template <class C>
+class OneCanvasWindow : public Window {
  public:
-  CountingWindow() : Window("CountingWindow.CountingWindow") {}
+  OneCanvasWindow() : Window("CountingWindow.CountingWindow") {}
   void Layout() override { SetProperties(*this, {{"Width", int32_t{90}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
-    auto c = MakeControl<CountingCanvas>("Counter");
+    auto c = MakeControl<C>("Counter");
     SetProperties(*c, {{"Left", int32_t{0}}, {"Top", int32_t{0}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
   }
 };
+using CountingWindow = OneCanvasWindow<CountingCanvas>;
 }  // namespace
 
 TEST(Window, AResizableWindowTakesItsDesignSize) {
@@ -540,25 +543,13 @@ class LayeredCanvas : public Canvas {
     seen.push_back(g->Pixel(3, 4));
   }
 };
-
-class LayeredWindow : public Window {
- public:
-  LayeredWindow() : Window("LayeredWindow.LayeredWindow") {}
-  void Layout() override { SetProperties(*this, {{"Width", int32_t{60}}, {"Height", int32_t{40}}}); }
-  void CreateControls() override {
-    auto c = New<LayeredCanvas>();
-    c->Constructor();
-    AddControl("Layers", c);
-    SetProperties(*c, {{"Left", int32_t{5}}, {"Top", int32_t{5}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
-  }
-};
 }  // namespace
 
 TEST(Canvas, EachDrawingStepOfAPaintIsThereForTheNext) {
-  auto w = New<LayeredWindow>();
+  auto w = New<OneCanvasWindow<LayeredCanvas>>();
   w->Constructor();
   fw::testing::ProcessEvents(50);
-  auto c = w->ControlAs<LayeredCanvas>("Layers");
+  auto c = w->ControlAs<LayeredCanvas>("Counter");
   c->Refresh(false);
   w->UpdateNow();
   EXPECT_EQ(c->seen, (std::vector<Color>{RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0),

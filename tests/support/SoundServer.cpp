@@ -142,7 +142,7 @@ std::vector<int16_t> SoundServer::RecordedFrom(size_t from) const {
   in.seekg(static_cast<std::streamoff>(from * 4));
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<int16_t> samples(bytes.size() / 4 * 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(int16_t));
+  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(int16_t));
   return samples;
 }
 
