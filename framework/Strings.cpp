@@ -94,7 +94,7 @@ Converter& FromShiftJis() {
   return c;
 }
 
-// The single bytes where the Macintosh Japanese encoding differs from the
+// The single bytes where the system's Japanese text encoding differs from the
 // Shift_JIS base: the yen sign takes 0x5C and the backslash moves to 0x80;
 // 0xA0, 0xFD..0xFF carry a no-break space, the copyright and trade mark
 // signs and the ellipsis.
