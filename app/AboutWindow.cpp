@@ -12,42 +12,51 @@ constexpr const char* kClassName = "AboutWindow.AboutWindow";
 // What every control of the window shares.
 PropertyList Common(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex) {
   return {
-      {"Left", left},         {"Top", top},           {"Width", width},         {"Height", height},
-      {"TabIndex", tabIndex}, {"Enabled", true},      {"Visible", true},        {"AutoDeactivate", true},
-      {"TabStop", true},      {"HelpTag", std::string()}, {"InitialParent", std::string()},
-      {"TabPanelIndex", int32_t{0}}, {"LockLeft", false}, {"LockTop", false}, {"LockRight", false},
+      {"Left", left},
+      {"Top", top},
+      {"Width", width},
+      {"Height", height},
+      {"TabIndex", tabIndex},
+      {"Enabled", true},
+      {"Visible", true},
+      {"AutoDeactivate", true},
+      {"TabStop", true},
+      {"HelpTag", std::string()},
+      {"InitialParent", std::string()},
+      {"TabPanelIndex", int32_t{0}},
+      {"LockLeft", false},
+      {"LockTop", false},
+      {"LockRight", false},
       {"LockBottom", false},
   };
 }
 
 PropertyList LabelProperties(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex,
                              const std::string& text) {
-  return Join(Common(left, top, width, height, tabIndex),
-              {
-                  {"TextFont", std::string("System")},
-                  {"Bold", false},
-                  {"Italic", false},
-                  {"Underline", false},
-                  {"TextColor", Color{0x000000}},
-                  {"TextAlign", int32_t{0}},
-                  {"Multiline", false},
-                  {"Selectable", false},
-                  {"Transparent", false},
-                  {"DataField", std::string()},
-                  {"DataSource", std::string()},
-                  {"Text", text},
-              });
+  return Join(Common(left, top, width, height, tabIndex), {
+                                                              {"TextFont", std::string("System")},
+                                                              {"Bold", false},
+                                                              {"Italic", false},
+                                                              {"Underline", false},
+                                                              {"TextColor", Color{0x000000}},
+                                                              {"TextAlign", int32_t{0}},
+                                                              {"Multiline", false},
+                                                              {"Selectable", false},
+                                                              {"Transparent", false},
+                                                              {"DataField", std::string()},
+                                                              {"DataSource", std::string()},
+                                                              {"Text", text},
+                                                          });
 }
 
 PropertyList CanvasProperties(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex) {
-  return Join(Common(left, top, width, height, tabIndex),
-              {
-                  {"EraseBackground", true},
-                  {"DoubleBuffer", false},
-                  {"AcceptTabs", false},
-                  {"AcceptFocus", false},
-                  {"UseFocusRing", true},
-              });
+  return Join(Common(left, top, width, height, tabIndex), {
+                                                              {"EraseBackground", true},
+                                                              {"DoubleBuffer", false},
+                                                              {"AcceptTabs", false},
+                                                              {"AcceptFocus", false},
+                                                              {"UseFocusRing", true},
+                                                          });
 }
 
 }  // namespace
@@ -68,29 +77,17 @@ AboutWindow::AboutWindow() : Window(kClassName) {}
 Ref<AboutWindow> AboutWindow::Instance() { return ImplicitInstance<AboutWindow>(kClassName); }
 
 void AboutWindow::Layout() {
-  SetProperties(*this, {
-                           {"Placement", int32_t{1}},
-                           {"Width", int32_t{200}},
-                           {"Height", int32_t{80}},
-                           {"MinWidth", int32_t{200}},
-                           {"MaxWidth", int32_t{200}},
-                           {"MinHeight", int32_t{80}},
-                           {"MaxHeight", int32_t{80}},
-                           {"Frame", int32_t{2}},
-                           {"Composite", false},
-                           {"HasBackColor", true},
-                           {"BackColor", Color{0xFFFFFF}},
-                           {"Title", std::string("Pandriskについて")},
-                           {"Visible", true},
-                           {"FullScreen", false},
-                           {"MenuBarVisible", true},
-                           {"CloseButton", false},
-                           {"MaximizeButton", false},
-                           {"MinimizeButton", false},
-                           {"Resizeable", false},
-                           {"LiveResize", true},
-                           {"MacProcID", int32_t{0}},
-                       });
+  SetProperties(
+      *this,
+      {
+          {"Placement", int32_t{1}},  {"Width", int32_t{200}},        {"Height", int32_t{80}},
+          {"MinWidth", int32_t{200}}, {"MaxWidth", int32_t{200}},     {"MinHeight", int32_t{80}},
+          {"MaxHeight", int32_t{80}}, {"Frame", int32_t{2}},          {"Composite", false},
+          {"HasBackColor", true},     {"BackColor", Color{0xFFFFFF}}, {"Title", std::string("Pandriskについて")},
+          {"Visible", true},          {"FullScreen", false},          {"MenuBarVisible", true},
+          {"CloseButton", false},     {"MaximizeButton", false},      {"MinimizeButton", false},
+          {"Resizeable", false},      {"LiveResize", true},           {"MacProcID", int32_t{0}},
+      });
 }
 
 void AboutWindow::CreateControls() { CreateControls0(); }

@@ -115,12 +115,9 @@ Ref<FolderItem> ApplPreferences::MacFileMake(bool create) {
     const Ref<FolderItem> item = folder->Child(name);
     if (!item) return nullptr;
     switch (Kind(item)) {
-      case Entry::Free:
-        return create ? item : nullptr;
-      case Entry::Own:
-        return item;
-      case Entry::Other:
-        break;
+      case Entry::Free: return create ? item : nullptr;
+      case Entry::Own: return item;
+      case Entry::Other: break;
     }
     YieldToNextThread();
   }

@@ -16,29 +16,17 @@ HelpWindow::HelpWindow() : Window(kClassName) {}
 Ref<HelpWindow> HelpWindow::Instance() { return ImplicitInstance<HelpWindow>(kClassName); }
 
 void HelpWindow::Layout() {
-  SetProperties(*this, {
-                           {"Placement", int32_t{1}},
-                           {"Width", int32_t{400}},
-                           {"Height", int32_t{370}},
-                           {"MinWidth", int32_t{400}},
-                           {"MinHeight", int32_t{370}},
-                           {"MaxWidth", int32_t{400}},
-                           {"MaxHeight", int32_t{370}},
-                           {"Frame", int32_t{0}},
-                           {"Composite", false},
-                           {"HasBackColor", true},
-                           {"BackColor", Color{0xFFFFFF}},
-                           {"Title", std::string("Pandriskの説明")},
-                           {"Visible", true},
-                           {"FullScreen", false},
-                           {"MenuBarVisible", true},
-                           {"CloseButton", true},
-                           {"Resizeable", false},
-                           {"LiveResize", true},
-                           {"MaximizeButton", false},
-                           {"MinimizeButton", true},
-                           {"MacProcID", int32_t{0}},
-                       });
+  SetProperties(
+      *this,
+      {
+          {"Placement", int32_t{1}},   {"Width", int32_t{400}},        {"Height", int32_t{370}},
+          {"MinWidth", int32_t{400}},  {"MinHeight", int32_t{370}},    {"MaxWidth", int32_t{400}},
+          {"MaxHeight", int32_t{370}}, {"Frame", int32_t{0}},          {"Composite", false},
+          {"HasBackColor", true},      {"BackColor", Color{0xFFFFFF}}, {"Title", std::string("Pandriskの説明")},
+          {"Visible", true},           {"FullScreen", false},          {"MenuBarVisible", true},
+          {"CloseButton", true},       {"Resizeable", false},          {"LiveResize", true},
+          {"MaximizeButton", false},   {"MinimizeButton", true},       {"MacProcID", int32_t{0}},
+      });
 }
 
 void HelpWindow::CreateControls() { CreateControls0(); }
@@ -48,11 +36,24 @@ namespace {
 // What every control of the window shares.
 PropertyList Common(int32_t left, int32_t top, int32_t width, int32_t height) {
   return {
-      {"Left", left},         {"Top", top},          {"Width", width},        {"Height", height},
-      {"LockLeft", false},    {"LockTop", false},    {"LockRight", false},    {"LockBottom", false},
-      {"TabIndex", int32_t{0}}, {"TabStop", true},    {"Visible", true},       {"Enabled", true},
-      {"AutoDeactivate", true}, {"HelpTag", std::string()}, {"TextFont", std::string("System")},
-      {"Bold", false},        {"Italic", false},     {"Underline", false},
+      {"Left", left},
+      {"Top", top},
+      {"Width", width},
+      {"Height", height},
+      {"LockLeft", false},
+      {"LockTop", false},
+      {"LockRight", false},
+      {"LockBottom", false},
+      {"TabIndex", int32_t{0}},
+      {"TabStop", true},
+      {"Visible", true},
+      {"Enabled", true},
+      {"AutoDeactivate", true},
+      {"HelpTag", std::string()},
+      {"TextFont", std::string("System")},
+      {"Bold", false},
+      {"Italic", false},
+      {"Underline", false},
   };
 }
 
@@ -77,30 +78,29 @@ void HelpWindow::CreateControls0() {
     Ref<TextArea> c = MakeControl<TextArea>(name);
     c->TextUnit(0);
     c->TextSize(12);
-    SetProperties(*c, Join(Common(6, 23, 388, 342),
-                           {
-                               {"InitialParent", std::string("TabPanel1")},
-                               {"TabPanelIndex", page},
-                               {"ReadOnly", true},
-                               {"Multiline", true},
-                               {"Border", true},
-                               {"ScrollbarVertical", true},
-                               {"ScrollbarHorizontal", false},
-                               {"HideSelection", true},
-                               {"Styled", false},
-                               {"UseFocusRing", false},
-                               {"AcceptTabs", false},
-                               {"AutomaticallyCheckSpelling", false},
-                               {"Alignment", int32_t{0}},
-                               {"LimitText", int32_t{0}},
-                               {"TextColor", Color{0x000000}},
-                               {"BackColor", Color{0xFFFFFF}},
-                               {"Mask", std::string()},
-                               {"Format", std::string()},
-                               {"DataField", std::string()},
-                               {"DataSource", std::string()},
-                               {"Text", HelpText(page)},
-                           }));
+    SetProperties(*c, Join(Common(6, 23, 388, 342), {
+                                                        {"InitialParent", std::string("TabPanel1")},
+                                                        {"TabPanelIndex", page},
+                                                        {"ReadOnly", true},
+                                                        {"Multiline", true},
+                                                        {"Border", true},
+                                                        {"ScrollbarVertical", true},
+                                                        {"ScrollbarHorizontal", false},
+                                                        {"HideSelection", true},
+                                                        {"Styled", false},
+                                                        {"UseFocusRing", false},
+                                                        {"AcceptTabs", false},
+                                                        {"AutomaticallyCheckSpelling", false},
+                                                        {"Alignment", int32_t{0}},
+                                                        {"LimitText", int32_t{0}},
+                                                        {"TextColor", Color{0x000000}},
+                                                        {"BackColor", Color{0xFFFFFF}},
+                                                        {"Mask", std::string()},
+                                                        {"Format", std::string()},
+                                                        {"DataField", std::string()},
+                                                        {"DataSource", std::string()},
+                                                        {"Text", HelpText(page)},
+                                                    }));
   }
 }
 

@@ -25,7 +25,8 @@ Ref<MenuItem> Make(const std::string& name, bool autoEnable, const std::string& 
 }
 
 template <class T = MenuItem>
-Ref<MenuItem> Make(const std::string& name, bool autoEnable, const std::string& text, const std::string& shortcut) {
+Ref<MenuItem> Make(const std::string& name, bool autoEnable, const std::string& text,
+                   const std::string& shortcut) {
   Ref<MenuItem> item = Make<T>(name, autoEnable, text);
   item->KeyboardShortcut(shortcut);
   return item;

@@ -12,13 +12,13 @@
 class ShadowFiler {
  public:
   // Status codes (RefStatus).
-  static constexpr int32_t kReady = 1;           // shadow chosen, both buffers present
-  static constexpr int32_t kRefused = 0;         // the base is a folder (or before Constructor)
-  static constexpr int32_t kNoBuffers = -1;      // shadow chosen, no exchange possible
-  static constexpr int32_t kNoTemporary = -2;    // no temporary folder: write the base itself
-  static constexpr int32_t kNoShadowName = -3;   // every shadow name taken: write the base itself
-  static constexpr int32_t kCommitted = 2;       // after CleanUp
-  static constexpr int32_t kAborted = 3;         // after Abort
+  static constexpr int32_t kReady = 1;          // shadow chosen, both buffers present
+  static constexpr int32_t kRefused = 0;        // the base is a folder (or before Constructor)
+  static constexpr int32_t kNoBuffers = -1;     // shadow chosen, no exchange possible
+  static constexpr int32_t kNoTemporary = -2;   // no temporary folder: write the base itself
+  static constexpr int32_t kNoShadowName = -3;  // every shadow name taken: write the base itself
+  static constexpr int32_t kCommitted = 2;      // after CleanUp
+  static constexpr int32_t kAborted = 3;        // after Abort
 
   // The highest shadow number that the name search gives up after.
   static constexpr int32_t kMaxShadowNumber = 900000;

@@ -76,7 +76,8 @@ void BM_ClockBesideTimer(benchmark::State& state) {
     auto periodic = fw::New<PeriodicTimer>();
     periodic->PeriodicAction.Attach([&](int32_t) {
       clockTimes.push_back(fw::Microseconds());
-      if (stallMs > 0 && clockTimes.size() % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
+      if (stallMs > 0 && clockTimes.size() % 50 == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
     });
     periodic->Setup(16, 80);
     auto timer = fw::New<fw::Timer>();
@@ -134,7 +135,8 @@ BENCHMARK(BM_ClockBesideTimer)->Arg(0)->Arg(200)->Iterations(1)->Unit(benchmark:
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (getenv("QT_QPA_PLATFORM") == nullptr && getenv("DISPLAY") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (getenv("QT_QPA_PLATFORM") == nullptr && getenv("DISPLAY") == nullptr)
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
   g_argc = argc;
   g_argv = argv;
   fw::RuntimeInit(g_argc, g_argv);

@@ -39,8 +39,10 @@ class Folders {
   ~Folders() {
     fw::SetFileStepHook(nullptr);
     fw::SetPreferencesFolder("");
-    if (oldTmp_.empty()) unsetenv("TMPDIR");
-    else setenv("TMPDIR", oldTmp_.c_str(), 1);
+    if (oldTmp_.empty())
+      unsetenv("TMPDIR");
+    else
+      setenv("TMPDIR", oldTmp_.c_str(), 1);
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -52,7 +54,9 @@ class Folders {
   std::string oldTmp_;
 };
 
-std::string Root(int64_t onMemory) { return onMemory && fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string(); }
+std::string Root(int64_t onMemory) {
+  return onMemory && fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
+}
 
 // A changed record written through the shadow file and the exchange.
 void BM_Save(benchmark::State& state) {

@@ -130,7 +130,8 @@ struct Program {
   uint32_t colour;
 };
 
-std::map<std::string, std::string> Environment(e2e::Display& d, testsupport::TempDir& home, const std::string& pulse) {
+std::map<std::string, std::string> Environment(e2e::Display& d, testsupport::TempDir& home,
+                                               const std::string& pulse) {
   return {{"DISPLAY", d.Name()},
           {"QT_QPA_PLATFORM", "xcb"},
           {"XDG_CONFIG_HOME", home.File("config")},
@@ -175,7 +176,8 @@ Round IdleRound(e2e::Display& d, const Program& game, const Program& plain, int 
   testsupport::TempDir homePlain, homeQuiet, homeSound, servers;
   audiotest::SoundServer server(servers.path() + "/used");
   audiotest::SoundServer alone(servers.path() + "/alone");
-  if (!server.Running() || !alone.Running()) std::fprintf(stderr, "no sound server: %s\n", server.Problem().c_str());
+  if (!server.Running() || !alone.Running())
+    std::fprintf(stderr, "no sound server: %s\n", server.Problem().c_str());
   e2e::Process p(plain.argv, Environment(d, homePlain, "unix:/nonexistent"), homePlain.File("log"));
   e2e::Process q(game.argv, Environment(d, homeQuiet, "unix:/nonexistent"), homeQuiet.File("log"));
   e2e::Process g(game.argv, Environment(d, homeSound, server.Address()), homeSound.File("log"));
@@ -258,9 +260,10 @@ int Session(int rounds) {
                 ratio, wake);
     std::fflush(stdout);
   }
-  std::printf("median of %d rounds: plain %.2f %%, game with server %.2f %% + its server %.3f %%; "
-              "(game + server) / plain %.2fx, game's wake-ups / plain's %.2fx\n",
-              rounds, Median(plainCpu), Median(soundCpu), Median(serverCpu), Median(cpuRatio), Median(wakeRatio));
+  std::printf(
+      "median of %d rounds: plain %.2f %%, game with server %.2f %% + its server %.3f %%; "
+      "(game + server) / plain %.2fx, game's wake-ups / plain's %.2fx\n",
+      rounds, Median(plainCpu), Median(soundCpu), Median(serverCpu), Median(cpuRatio), Median(wakeRatio));
   std::printf("resident memory idle, MiB: game %.1f, plain %.1f\n", last.rssGame, last.rssPlain);
 
   const auto [pushGame, pushPlain] = PushingRound(d, game, plain, Seconds(30));
@@ -310,7 +313,8 @@ int Ticks() {
   std::printf("%-34s %8d (expected %d)\n", "actions of the game's clock", counted, seconds * 1000 / 80);
   std::printf("%-34s %8d\n", "actions of a plain 80 ms Timer", plainActions);
   std::printf("load reported by PeriodicAction, %% of the interval: median %.0f, 99th %.0f, max %.0f\n",
-              Median(loads), Percentile(loads, 0.99), loads.empty() ? 0.0 : *std::max_element(loads.begin(), loads.end()));
+              Median(loads), Percentile(loads, 0.99),
+              loads.empty() ? 0.0 : *std::max_element(loads.begin(), loads.end()));
   std::printf("the tick's handler (step, repaint, sounds), us: median %.0f, 99th %.0f\n", Median(handlerUs),
               Percentile(handlerUs, 0.99));
   Finalize();

@@ -85,7 +85,9 @@ std::string PrepareResources() {
     return "resources folder " + folder->NativePath();
   static std::string dir = (std::filesystem::temp_directory_path() / "pandrisk-bench-XXXXXX").string();
   if (mkdtemp(dir.data()) == nullptr) return "no pictures";
-  auto write = [](const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; };
+  auto write = [](const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  };
   write(dir + "/Tile0Pict.png",
         fixtures::MakePng(192, 192, [](int x, int y) { return fw::RGB(x, y, (x + y) / 2); }));
   write(dir + "/BackPict.png", fixtures::MakePng(236, 216, [](int x, int y) { return fw::RGB(200, x, y); }));
@@ -98,7 +100,8 @@ std::string PrepareResources() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (getenv("QT_QPA_PLATFORM") == nullptr && getenv("DISPLAY") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (getenv("QT_QPA_PLATFORM") == nullptr && getenv("DISPLAY") == nullptr)
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
   fw::RuntimeInit(argc, argv);
   fw::SetSoundOutput(std::make_shared<SilentOutput>());
   benchmark::Initialize(&argc, argv);

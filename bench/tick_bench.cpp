@@ -96,7 +96,8 @@ void CountTicks(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (getenv("QT_QPA_PLATFORM") == nullptr && getenv("DISPLAY") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (getenv("QT_QPA_PLATFORM") == nullptr && getenv("DISPLAY") == nullptr)
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int count = 0;
   for (int i = 1; i < argc; ++i)
     if (std::strncmp(argv[i], "--count=", 8) == 0) count = atoi(argv[i] + 8);

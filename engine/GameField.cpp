@@ -92,9 +92,7 @@ void GameField::GameStep() {
       OperationLock.Raise(false);
       GamePhase1 = kIdle;
       break;
-    default:
-      GamePhase1 = kIdle;
-      break;
+    default: GamePhase1 = kIdle; break;
   }
   PaintOffscreen();
   RefreshPicture(false);
@@ -136,15 +134,9 @@ void GameField::BlockCheck() {
 
 void GameField::SetBlockPicture(int32_t index) {
   switch (index) {
-    case 1:
-      ItsBlockPicture = Tile1Pict();
-      break;
-    case 2:
-      ItsBlockPicture = Tile2Pict();
-      break;
-    case 3:
-      ItsBlockPicture = Tile3Pict();
-      break;
+    case 1: ItsBlockPicture = Tile1Pict(); break;
+    case 2: ItsBlockPicture = Tile2Pict(); break;
+    case 3: ItsBlockPicture = Tile3Pict(); break;
     default:
       index = 0;
       ItsBlockPicture = Tile0Pict();
@@ -200,8 +192,7 @@ void GameField::PaintOffscreen() {
         case kTileDrops:
           if (x == 2 && y == 0) dy = kStepPixels * p - kCell;
           break;
-        default:
-          break;
+        default: break;
       }
       PaintBlock(x, y, dx, dy);
     }

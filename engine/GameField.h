@@ -21,8 +21,8 @@
 
 class GameField : public OffscreenCanvas {
  public:
-  static constexpr int32_t kSize = 3;       // columns and rows
-  static constexpr int32_t kCell = layout::kCell;          // pixels per cell
+  static constexpr int32_t kSize = 3;                       // columns and rows
+  static constexpr int32_t kCell = layout::kCell;           // pixels per cell
   static constexpr int32_t kOrigin = layout::kBoardOrigin;  // the board's top-left corner in the control
   static constexpr int32_t kStepPixels = 16;
   static constexpr int32_t kLastStep = 4;

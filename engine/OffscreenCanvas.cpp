@@ -92,6 +92,4 @@ void OffscreenCanvas::PaintCanvas(fw::Ref<fw::Graphics> g) {
   }
 }
 
-bool OffscreenCanvas::IsPointIn(int32_t x, int32_t y) {
-  return x >= 0 && x < Width() && y >= 0 && y < Height();
-}
+bool OffscreenCanvas::IsPointIn(int32_t x, int32_t y) { return x >= 0 && x < Width() && y >= 0 && y < Height(); }

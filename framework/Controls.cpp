@@ -53,9 +53,7 @@ void RectControl::Constructor() {
   }
 }
 
-std::unique_ptr<ControlWidget> RectControl::MakeWidget() {
-  return std::make_unique<ControlWidget>(new QWidget());
-}
+std::unique_ptr<ControlWidget> RectControl::MakeWidget() { return std::make_unique<ControlWidget>(new QWidget()); }
 
 void RectControl::AttachToWindow(const Ref<fw::Window>& w) {
   Control::AttachToWindow(w);
@@ -74,12 +72,30 @@ void RectControl::ApplyGeometry() {
   wd->setEnabled(enabled_);
 }
 
-void RectControl::Left(int32_t v) { left_ = v; ApplyGeometry(); }
-void RectControl::Top(int32_t v) { top_ = v; ApplyGeometry(); }
-void RectControl::Width(int32_t v) { width_ = v; ApplyGeometry(); }
-void RectControl::Height(int32_t v) { height_ = v; ApplyGeometry(); }
-void RectControl::Visible(bool v) { visible_ = v; ApplyGeometry(); }
-void RectControl::Enabled(bool v) { enabled_ = v; ApplyGeometry(); }
+void RectControl::Left(int32_t v) {
+  left_ = v;
+  ApplyGeometry();
+}
+void RectControl::Top(int32_t v) {
+  top_ = v;
+  ApplyGeometry();
+}
+void RectControl::Width(int32_t v) {
+  width_ = v;
+  ApplyGeometry();
+}
+void RectControl::Height(int32_t v) {
+  height_ = v;
+  ApplyGeometry();
+}
+void RectControl::Visible(bool v) {
+  visible_ = v;
+  ApplyGeometry();
+}
+void RectControl::Enabled(bool v) {
+  enabled_ = v;
+  ApplyGeometry();
+}
 
 int32_t RectControl::MouseX() const {
   Ref<fw::Window> w = Window();
@@ -163,7 +179,8 @@ void RectControl::SetProperty(const std::string& name, const PropertyValue& valu
   } else if (name == "Enabled") {
     Enabled(PropertyBool(name, value));
   } else if (name == "HelpTag") {
-    if (widget_ && widget_->widget) widget_->widget->setToolTip(QString::fromStdString(PropertyString(name, value)));
+    if (widget_ && widget_->widget)
+      widget_->widget->setToolTip(QString::fromStdString(PropertyString(name, value)));
   } else if (name == "InitialParent" || name == "TabPanelIndex") {
     // Where the control sits: on its window, or on a page of the window's tab
     // panel that InitialParent names (TabPanelIndex counts the pages from 1).
@@ -184,7 +201,8 @@ void RectControl::SetProperty(const std::string& name, const PropertyValue& valu
     ApplyGeometry();
   } else if (name == "TabIndex" || name == "TabStop" || name == "AutoDeactivate" || name == "LockLeft" ||
              name == "LockTop" || name == "LockRight" || name == "LockBottom" || name == "AcceptFocus" ||
-             name == "AcceptTabs" || name == "UseFocusRing" || name == "EraseBackground" || name == "DoubleBuffer") {
+             name == "AcceptTabs" || name == "UseFocusRing" || name == "EraseBackground" ||
+             name == "DoubleBuffer") {
     // Design values that change nothing in a fixed window of this platform:
     // no control is locked to an edge, takes focus by tab or erases itself.
   } else {

@@ -81,7 +81,8 @@ int32_t Step(FileStep step, const std::string& path) {
 
 bool Locate(const std::string& path, bool follow, Place& place) {
   struct statx sx;
-  if (::statx(AT_FDCWD, path.c_str(), follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_MNT_ID, &sx) != 0)
+  if (::statx(AT_FDCWD, path.c_str(), follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_MNT_ID, &sx) !=
+      0)
     return false;
   place.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
   place.ino = sx.stx_ino;
@@ -367,7 +368,8 @@ int32_t TextOutputStream::CommitInPlace() {
   // What lies past the old end comes first: when the disk is full that is
   // where it shows, before an old byte has changed.
   if (fresh.size() > oldSize) {
-    if (const int32_t e = WriteAt(fd_, fresh.data() + oldSize, fresh.size() - oldSize, static_cast<off_t>(oldSize))) {
+    if (const int32_t e = WriteAt(fd_, fresh.data() + oldSize, fresh.size() - oldSize,
+                                  static_cast<off_t>(oldSize))) {
       putBack();
       return e;
     }
@@ -397,8 +399,10 @@ void TextOutputStream::Close() {
   // the close; either counts as a failed write. Bytes to be put in place
   // after a failed write are not put there at all.
   int32_t e = 0;
-  if (!inPlace_) e = files::SyncFd(fd_, path_, FileStep::Sync);
-  else if (lastError_ == 0) e = CommitInPlace();
+  if (!inPlace_)
+    e = files::SyncFd(fd_, path_, FileStep::Sync);
+  else if (lastError_ == 0)
+    e = CommitInPlace();
   pending_.clear();
   if (e != 0 && lastError_ == 0) lastError_ = e;
   if (const int32_t c = files::Step(FileStep::Close, path_)) {
@@ -509,7 +513,8 @@ void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string
   }
   while (const dirent* e = ::readdir(d)) {
     const std::string entry = e->d_name;
-    if (entry.size() != prefix.size() + static_cast<size_t>(digits) || entry.compare(0, prefix.size(), prefix) != 0)
+    if (entry.size() != prefix.size() + static_cast<size_t>(digits) ||
+        entry.compare(0, prefix.size(), prefix) != 0)
       continue;
     if (std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.end(),
                     [](char c) { return c >= '0' && c <= '9'; }))

@@ -64,8 +64,7 @@ std::string FolderOf(const std::string& path) {
 bool MakeFolders(const fs::path& path, mode_t mode) {
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  if (path.has_parent_path() && path.parent_path() != path && !MakeFolders(path.parent_path(), 0700))
-    return false;
+  if (path.has_parent_path() && path.parent_path() != path && !MakeFolders(path.parent_path(), 0700)) return false;
   if (const int32_t e = files::Step(FileStep::MakeFolder, path.string())) {
     errno = e;
     return false;
@@ -177,11 +176,14 @@ bool FolderItem::CopyAccessFrom(const Ref<FolderItem>& model) {
   if (::fstat(fd, &have) != 0) {
     error = errno;
   } else {
-    if ((have.st_uid != want.st_uid || have.st_gid != want.st_gid) && ::fchown(fd, want.st_uid, want.st_gid) != 0) {
+    if ((have.st_uid != want.st_uid || have.st_gid != want.st_gid) &&
+        ::fchown(fd, want.st_uid, want.st_gid) != 0) {
       // Without the right to give the owner, at least the group may be ours
       // to give.
-      if (have.st_uid != want.st_uid) error = errno;
-      else if (::fchown(fd, static_cast<uid_t>(-1), want.st_gid) != 0) lastError_ = errno;
+      if (have.st_uid != want.st_uid)
+        error = errno;
+      else if (::fchown(fd, static_cast<uid_t>(-1), want.st_gid) != 0)
+        lastError_ = errno;
     }
     // Changing the owner clears set-ID bits, so the mode comes last. A
     // filesystem that keeps no modes decides them itself.

@@ -137,7 +137,8 @@ Ref<Picture> LoadPicture(const std::string& path) {
   reader.setAutoTransform(false);
   const QSize size = reader.size();
   QImage image;
-  if (!size.isValid() || (size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide)) image = reader.read();
+  if (!size.isValid() || (size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide))
+    image = reader.read();
   {
     std::lock_guard lock(failed.mutex);
     if (image.isNull())
@@ -185,20 +186,19 @@ void Graphics::DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y) {
   Paint(*surface_, useOldRenderer_, [&](QPainter& g) { g.drawImage(QPoint(x, y), *src); });
 }
 
-void Graphics::DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h,
-                           int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
+void Graphics::DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx,
+                           int32_t sy, int32_t sw, int32_t sh) {
   const QImage* src = ImageOf(p);
   if (src == nullptr || w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
   Paint(*surface_, useOldRenderer_,
         [&](QPainter& g) { g.drawImage(QRect(x, y, w, h), *src, QRect(sx, sy, sw, sh)); });
 }
 
-void Graphics::DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h,
-                           int32_t sx, int32_t sy) {
+void Graphics::DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx,
+                           int32_t sy) {
   const QImage* src = ImageOf(p);
   if (src == nullptr || w <= 0 || h <= 0) return;
-  Paint(*surface_, useOldRenderer_,
-        [&](QPainter& g) { g.drawImage(QPoint(x, y), *src, QRect(sx, sy, w, h)); });
+  Paint(*surface_, useOldRenderer_, [&](QPainter& g) { g.drawImage(QPoint(x, y), *src, QRect(sx, sy, w, h)); });
 }
 
 void Graphics::FillRect(int32_t x, int32_t y, int32_t w, int32_t h) {

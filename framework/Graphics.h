@@ -76,11 +76,10 @@ class Graphics : public Object {
   // The picture with its top-left corner at (x, y), at natural size.
   void DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y);
   // The source rectangle (sx, sy, sw, sh) scaled into the destination (x, y, w, h).
-  void DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h,
-                   int32_t sx, int32_t sy, int32_t sw, int32_t sh);
+  void DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy,
+                   int32_t sw, int32_t sh);
   // A piece of the destination's size, copied unscaled from (sx, sy).
-  void DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h,
-                   int32_t sx, int32_t sy);
+  void DrawPicture(const Ref<Picture>& p, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy);
   // Fills the rectangle with ForeColor.
   void FillRect(int32_t x, int32_t y, int32_t w, int32_t h);
   // The colour of one pixel; white outside the surface.

@@ -32,8 +32,6 @@ struct Surface {
 // Reduces the image to what a picture of `depth` bits can hold.
 void ReduceToDepth(QImage& image, int32_t depth);
 
-inline const QImage* ImageOf(const Ref<Picture>& p) {
-  return p ? &p->Data()->image : nullptr;
-}
+inline const QImage* ImageOf(const Ref<Picture>& p) { return p ? &p->Data()->image : nullptr; }
 
 }  // namespace fw

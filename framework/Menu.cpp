@@ -17,7 +17,6 @@ namespace fw {
 MenuItem::MenuItem() = default;
 MenuItem::~MenuItem() = default;
 
-
 void MenuItem::Append(const Ref<MenuItem>& item) {
   if (!item) throw NilObjectException();
   item->parent_ = this;
@@ -135,9 +134,9 @@ QMenuBar* BuildMenuBar(const Ref<MenuBar>& bar, QWidget* parent, Window* owner) 
 
 void SyncMenus() {
   auto& list = Bindings();
-  list.erase(std::remove_if(list.begin(), list.end(),
-                            [](const Binding& b) { return b.item.expired() || !b.action; }),
-             list.end());
+  list.erase(
+      std::remove_if(list.begin(), list.end(), [](const Binding& b) { return b.item.expired() || !b.action; }),
+      list.end());
   for (const auto& b : list) {
     auto item = b.item.lock();
     QAction* a = b.action;
@@ -175,7 +174,8 @@ bool HandleShortcut(int qtKey, int modifiers) {
   Ref<MenuItem> match;
   bar->ForEach([&](const Ref<MenuItem>& item) {
     if (!match && item->Count() == 0 &&
-        QString::fromStdString(item->KeyboardShortcut()).compare(QString::fromStdString("Cmd+" + key), Qt::CaseInsensitive) == 0)
+        QString::fromStdString(item->KeyboardShortcut())
+                .compare(QString::fromStdString("Cmd+" + key), Qt::CaseInsensitive) == 0)
       match = item;
   });
   if (!match) return false;

@@ -92,8 +92,7 @@ class FrameworkFilter : public QObject {
         if (runtime::HandleShortcut(ke->key(), static_cast<int>(ke->modifiers()))) return true;
         break;
       }
-      default:
-        break;
+      default: break;
     }
     return QObject::eventFilter(obj, e);
   }
@@ -142,7 +141,8 @@ std::string MissingDisplay() {
 }
 
 bool OnMainThread() {
-  return QCoreApplication::instance() != nullptr && QThread::currentThread() == QCoreApplication::instance()->thread();
+  return QCoreApplication::instance() != nullptr &&
+         QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 // True once the connection to the X server has failed for good.
@@ -189,7 +189,8 @@ class WindowDestroyedFilter : public QAbstractNativeEventFilter {
     if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
     const xcb_window_t gone = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (dynamic_cast<TopWidget*>(w) == nullptr || static_cast<xcb_window_t>(w->internalWinId()) != gone) continue;
+      if (dynamic_cast<TopWidget*>(w) == nullptr || static_cast<xcb_window_t>(w->internalWinId()) != gone)
+        continue;
       // After the platform has finished with the event; not at all once the
       // widget has gone.
       QTimer::singleShot(0, w, [w] { w->close(); });

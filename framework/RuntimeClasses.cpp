@@ -31,14 +31,30 @@ void Record(const std::string& name, const std::string& parent) {
 
 void RuntimeRegisterFrameworkClasses() {
   static const std::pair<const char*, const char*> kClasses[] = {
-      {"Object", ""},           {"Application", "Object"}, {"Window", "Object"},
-      {"Control", "Object"},    {"RectControl", "Control"}, {"Canvas", "RectControl"},
-      {"Label", "RectControl"}, {"TabPanel", "RectControl"}, {"TextArea", "RectControl"},
-      {"Timer", "Object"},      {"Thread", "Object"},      {"MenuItem", "Object"},
-      {"MenuBar", "MenuItem"},  {"AppleMenuItem", "MenuItem"}, {"QuitMenuItem", "MenuItem"},
-      {"Picture", "Object"},    {"Graphics", "Object"},    {"Sound", "Object"},
-      {"MouseCursor", "Object"}, {"FolderItem", "Object"}, {"TextInputStream", "Object"},
-      {"TextOutputStream", "Object"}, {"MemoryBlock", "Object"}, {"ResourceFork", "Object"},
+      {"Object", ""},
+      {"Application", "Object"},
+      {"Window", "Object"},
+      {"Control", "Object"},
+      {"RectControl", "Control"},
+      {"Canvas", "RectControl"},
+      {"Label", "RectControl"},
+      {"TabPanel", "RectControl"},
+      {"TextArea", "RectControl"},
+      {"Timer", "Object"},
+      {"Thread", "Object"},
+      {"MenuItem", "Object"},
+      {"MenuBar", "MenuItem"},
+      {"AppleMenuItem", "MenuItem"},
+      {"QuitMenuItem", "MenuItem"},
+      {"Picture", "Object"},
+      {"Graphics", "Object"},
+      {"Sound", "Object"},
+      {"MouseCursor", "Object"},
+      {"FolderItem", "Object"},
+      {"TextInputStream", "Object"},
+      {"TextOutputStream", "Object"},
+      {"MemoryBlock", "Object"},
+      {"ResourceFork", "Object"},
   };
   for (const auto& [name, parent] : kClasses) RuntimeRegisterClass({name, parent});
 }

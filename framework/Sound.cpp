@@ -76,8 +76,7 @@ std::optional<WaveFormat> ParseFormat(const std::string& b, size_t at, uint32_t 
   WaveFormat f{Le16(b, at + 2), Le16(b, at + 14), Le32(b, at + 4), Le16(b, at + 12)};
   if (tag == kFormatExtensible) {
     if (size < 40 || Le16(b, at + 16) < 22) return std::nullopt;
-    if (b.compare(at + 24, sizeof kPcmSubFormat, kPcmSubFormat, sizeof kPcmSubFormat) != 0)
-      return std::nullopt;
+    if (b.compare(at + 24, sizeof kPcmSubFormat, kPcmSubFormat, sizeof kPcmSubFormat) != 0) return std::nullopt;
   } else if (tag != kFormatPcm) {
     return std::nullopt;
   }
@@ -91,8 +90,7 @@ std::optional<WaveFormat> ParseFormat(const std::string& b, size_t at, uint32_t 
 }  // namespace
 
 std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::string& name) {
-  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
-    return nullptr;
+  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return nullptr;
   std::optional<WaveFormat> format;
   std::optional<std::pair<size_t, uint32_t>> data;  // offset and size of the samples
   // The RIFF size is not trusted: the chunks are walked within the bytes
@@ -421,8 +419,7 @@ void AudioEngine::Play(std::shared_ptr<const SoundData> sound, int32_t volume) {
       state_ = SoundDeviceState::Opening;
       QMetaObject::invokeMethod(worker_, &AudioWorker::Open, Qt::QueuedConnection);
       break;
-    case SoundDeviceState::Opening:
-      break;
+    case SoundDeviceState::Opening: break;
     case SoundDeviceState::Open:
       QMetaObject::invokeMethod(worker_, &AudioWorker::Wake, Qt::QueuedConnection);
       break;

@@ -12,9 +12,9 @@ namespace fw {
 
 // Decoded samples, shared by every Sound made from the same file.
 struct SoundData {
-  std::string name;             // the file name the sound was read from
-  int32_t sampleRate = 44100;   // frames per second
-  int32_t channels = 1;         // 1 or 2, interleaved
+  std::string name;            // the file name the sound was read from
+  int32_t sampleRate = 44100;  // frames per second
+  int32_t channels = 1;        // 1 or 2, interleaved
   std::vector<int16_t> samples;
   double DurationSeconds() const;
 };

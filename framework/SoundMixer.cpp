@@ -14,8 +14,8 @@ int32_t Lerp(int32_t a, int32_t b, int64_t frac) {
 }
 
 int16_t Saturate(int32_t v) {
-  return static_cast<int16_t>(std::clamp<int32_t>(v, std::numeric_limits<int16_t>::min(),
-                                                  std::numeric_limits<int16_t>::max()));
+  return static_cast<int16_t>(
+      std::clamp<int32_t>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
 }  // namespace

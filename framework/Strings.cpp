@@ -16,7 +16,7 @@ namespace {
 
 int32_t Clamp32(size_t n) {
   return n > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
-                                                                       : static_cast<int32_t>(n);
+                                                                      : static_cast<int32_t>(n);
 }
 
 // The byte length of the UTF-8 sequence at `i`, or 0 when the bytes there
@@ -103,8 +103,8 @@ struct MacByte {
   const char* utf8;
 };
 constexpr MacByte kMacBytes[] = {
-    {0x5C, "\xC2\xA5"}, {0x80, "\\"}, {0xA0, "\xC2\xA0"}, {0xFD, "\xC2\xA9"}, {0xFE, "\xE2\x84\xA2"},
-    {0xFF, "\xE2\x80\xA6"},
+    {0x5C, "\xC2\xA5"}, {0x80, "\\"},           {0xA0, "\xC2\xA0"},
+    {0xFD, "\xC2\xA9"}, {0xFE, "\xE2\x84\xA2"}, {0xFF, "\xE2\x80\xA6"},
 };
 
 std::string ToMacJapanese(const std::string& utf8) {

@@ -237,7 +237,8 @@ void TabPanel::PlaceOnPage(RectControl& c, const std::string& panelName, int32_t
     if (w && w->Impl()->content && wd->parentWidget() != w->Impl()->content) wd->setParent(w->Impl()->content);
     return;
   }
-  if (!w) throw DesignPropertyError("InitialParent \"" + panelName + "\" is set before the control is in a window");
+  if (!w)
+    throw DesignPropertyError("InitialParent \"" + panelName + "\" is set before the control is in a window");
   Ref<TabPanel> panel = RefCast<TabPanel>(w->ControlByName(panelName));
   if (!panel || panel.get() == &c)
     throw DesignPropertyError("InitialParent \"" + panelName + "\" is not a tab panel of the window");

@@ -44,8 +44,8 @@ bool MenuTitleCenter(const Ref<Window>& w, int32_t i, int32_t* x, int32_t* y);
 
 // What the platform was told about a window.
 struct WindowFrame {
-  int32_t contentWidth = 0, contentHeight = 0;  // the content area below the menu bar
-  int32_t width = 0, height = 0;                // the whole client area, menu bar included
+  int32_t contentWidth = 0, contentHeight = 0;                       // the content area below the menu bar
+  int32_t width = 0, height = 0;                                     // the whole client area, menu bar included
   int32_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;  // its limits
   bool closeButton = false, minimizeButton = false, maximizeButton = false;
   bool dialog = false;

@@ -64,7 +64,8 @@ void RequireEmpty(const std::string& name, const PropertyValue& v) {
 }
 
 void RequireFalse(const std::string& name, const PropertyValue& v) {
-  if (PropertyBool(name, v)) throw DesignPropertyError("design property \"" + name + "\" is not supported; it must be False");
+  if (PropertyBool(name, v))
+    throw DesignPropertyError("design property \"" + name + "\" is not supported; it must be False");
 }
 
 }  // namespace textcontrols
@@ -109,7 +110,8 @@ void TextControl::Underline(bool on) {
 
 void TextControl::ApplyFont() {
   Constructor();
-  if (Widget() && Widget()->widget) Widget()->widget->setFont(FontFor(font_, size_, unit_, bold_, italic_, underline_));
+  if (Widget() && Widget()->widget)
+    Widget()->widget->setFont(FontFor(font_, size_, unit_, bold_, italic_, underline_));
 }
 
 void TextControl::SetProperty(const std::string& name, const PropertyValue& value) {

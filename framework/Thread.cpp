@@ -166,7 +166,8 @@ bool Thread::IsRunning() const { return impl_->running; }
 void Thread::Run() {
   Impl* t = impl_.get();
   if (t->running) return;
-  void* m = mmap(nullptr, kStackSize + kGuardSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  void* m = mmap(nullptr, kStackSize + kGuardSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK,
+                 -1, 0);
   if (m == MAP_FAILED) return;
   mprotect(m, kGuardSize, PROT_NONE);  // a stack overflow faults instead of corrupting
   t->mapping = m;

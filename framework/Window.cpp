@@ -146,7 +146,8 @@ void Place(Window& w, const Ref<Window>& opener) {
   QRect r = impl.top->frameGeometry();
   if (over) {
     const QRect f = over->frameGeometry(), g = over->geometry();
-    r = r.marginsAdded(QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()));
+    r = r.marginsAdded(
+        QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()));
   }
   r.moveCenter(impl.placement == 1 && over ? over->frameGeometry().center() : area.center());
   r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() + 1 - r.width())));
@@ -223,14 +224,16 @@ void Window::Show() {
     // A window that asks for a menu bar and has none of its own shows the
     // application's one bar; a modal dialog shows none.
     Ref<Application> app = GetAppObject();
-    if (!impl_->menuBarWidget && impl_->menuBarVisible.value_or(false) && impl_->frame != 2 && app && app->MenuBar()) {
+    if (!impl_->menuBarWidget && impl_->menuBarVisible.value_or(false) && impl_->frame != 2 && app &&
+        app->MenuBar()) {
       impl_->menuBarWidget = runtime::BuildMenuBar(app->MenuBar(), impl_->top, this);
       impl_->layout->setMenuBar(impl_->menuBarWidget);
     }
     impl_->ApplySize();
     impl_->top->adjustSize();
     if (impl_->resizeable && !(impl_->minWidth == impl_->maxWidth && impl_->minHeight == impl_->maxHeight))
-      impl_->top->resize(impl_->width, impl_->height + (impl_->menuBarWidget ? impl_->menuBarWidget->sizeHint().height() : 0));
+      impl_->top->resize(impl_->width,
+                         impl_->height + (impl_->menuBarWidget ? impl_->menuBarWidget->sizeHint().height() : 0));
     Place(*this, Opener(this));
   }
   impl_->top->show();
@@ -448,7 +451,9 @@ std::vector<Ref<Window>>& ClosedWindows() {
 void ReleaseLater(const Ref<Window>& w) {
   const bool first = ClosedWindows().empty();
   ClosedWindows().push_back(w);
-  if (first && qApp) QMetaObject::invokeMethod(qApp, [] { ReleaseClosedWindows(); }, Qt::QueuedConnection);
+  if (first && qApp)
+    QMetaObject::invokeMethod(
+        qApp, [] { ReleaseClosedWindows(); }, Qt::QueuedConnection);
 }
 
 void ReleaseClosedWindows() {

@@ -98,7 +98,9 @@ class Window : public Object, public Designable {
   Ref<Object> ControlByName(const std::string& name) const;
   Ref<Object> ControlByNameIndex(const std::string& name, int32_t index) const;
   template <class C>
-  Ref<C> ControlAs(const std::string& name) const { return RefCast<C>(ControlByName(name)); }
+  Ref<C> ControlAs(const std::string& name) const {
+    return RefCast<C>(ControlByName(name));
+  }
   template <class C>
   Ref<C> ControlAs(const std::string& name, int32_t index) const {
     return RefCast<C>(ControlByNameIndex(name, index));

@@ -20,8 +20,8 @@ constexpr const char* kClassName = "MainWindow.MainWindow";
 
 // The design values that the seven visual controls share, with their own
 // rectangle, tab order, array index and name, in the order they are applied.
-PropertyList ControlDesign(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex, int32_t index,
-                           const std::string& name) {
+PropertyList ControlDesign(int32_t left, int32_t top, int32_t width, int32_t height, int32_t tabIndex,
+                           int32_t index, const std::string& name) {
   return {
       {"InitialParent", std::string()},
       {"EraseBackground", true},
@@ -111,8 +111,8 @@ void MainWindow::CreateControls0() {
   for (int32_t i = 0; i < 3; ++i) {
     Ref<PictureButton> button = MakeControl<KickButtonControl>("KickButton", i);
     button->Backdrop(ButtonPictN());
-    SetProperties(*button, ControlDesign(kRowButtonX, kRowButtonTop[i], kRowButtonWidth, kRowButtonHeight, 1 + i, i,
-                                         "KickButton"));
+    SetProperties(*button, ControlDesign(kRowButtonX, kRowButtonTop[i], kRowButtonWidth, kRowButtonHeight, 1 + i,
+                                         i, "KickButton"));
     AttachMethod(button->SetUp, *this, &MainWindow::KickButton_SetUp, *button);
     AttachMethod(button->Action, *this, &MainWindow::KickButton_Action, *button);
   }

@@ -177,7 +177,7 @@ TEST_F(Game, ClicksDuringAMoveAreIgnoredAndAPushThatCompletesShowsTheMarker) {
 TEST_F(Game, ShuffleAndAlignFromButtonsMenusAndShortcuts) {
   Start();
   fw::SetRandomSource([] { return 0.5; });  // every push of the shuffle is of row 2
-  fw::testing::Click(w, 30, 206);             // the shuffle button
+  fw::testing::Click(w, 30, 206);           // the shuffle button
   const std::string shuffled = Rows(BoardNow());
   EXPECT_NE(shuffled, "0 1 2 / 3 4 5 / 6 7 8");
   EXPECT_FALSE(MarkerShown());

@@ -27,9 +27,7 @@ class OtherWindow : public Window {
 };
 
 struct HelpFixture : ::testing::Test {
-  void SetUp() override {
-    app = testsupport::OpenApp<QuietAppl>(FileCloseMenuBar());
-  }
+  void SetUp() override { app = testsupport::OpenApp<QuietAppl>(FileCloseMenuBar()); }
   Ref<HelpWindow> Help() {
     Ref<HelpWindow> w = HelpWindow::Instance();
     w->Show();
@@ -85,7 +83,8 @@ TEST_F(HelpFixture, EachTabHoldsItsReadOnlyTextOnItsOwnPage) {
         if (a->Graphics()->Pixel(x, y) != b->Graphics()->Pixel(x, y)) return false;
     return true;
   };
-  for (size_t i = 0; i + 1 < shots.size(); ++i) EXPECT_FALSE(same(shots[i], shots[i + 1])) << "tabs " << i << ", " << i + 1;
+  for (size_t i = 0; i + 1 < shots.size(); ++i)
+    EXPECT_FALSE(same(shots[i], shots[i + 1])) << "tabs " << i << ", " << i + 1;
 }
 
 TEST_F(HelpFixture, TypingIntoAHelpTextChangesNothing) {

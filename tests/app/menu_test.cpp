@@ -64,12 +64,13 @@ TEST(Menu, FourMenusInOrderWithTheirEntries) {
   EXPECT_EQ(Texts(bar->Child("UntitledMenu4")),
             (std::vector<std::string>{"取り消し", "-", "カット", "コピー", "ペースト", "消去"}));
   EXPECT_EQ(Texts(bar->Child("UntitledMenu1")),
-            (std::vector<std::string>{"混ぜる", "揃える", "-", "図柄：環", "図柄：数字", "図柄：花", "図柄：リボン",
-                                      "-", "効果音"}));
+            (std::vector<std::string>{"混ぜる", "揃える", "-", "図柄：環", "図柄：数字", "図柄：花",
+                                      "図柄：リボン", "-", "効果音"}));
   EXPECT_EQ(Texts(bar->Child("UntitledMenu1")->Child("GameMenuSound")),
             (std::vector<std::string>{"■■■■■■■■■", "■■■■■■■■", "■■■■■■■", "■■■■■■", "■■■■■", "■■■■", "■■■", "■■",
                                       "■", "消音"}));
-  EXPECT_EQ(Texts(bar->Child("UntitledMenu0")), (std::vector<std::string>{"Pandriskについて...", "Pandriskの説明..."}));
+  EXPECT_EQ(Texts(bar->Child("UntitledMenu0")),
+            (std::vector<std::string>{"Pandriskについて...", "Pandriskの説明..."}));
   EXPECT_TRUE(RefCast<QuitMenuItem>(bar->Lookup("FileQuit")));
   EXPECT_TRUE(RefCast<AppleMenuItem>(bar->Lookup("AppleAbout")));
 }

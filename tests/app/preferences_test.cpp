@@ -165,8 +165,16 @@ TEST_F(PreferencesTest, HeadersAndShortFilesGiveTheRecordOrNothing) {
   struct Case {
     std::string file, record;
   } cases[] = {
-      {"00A2", "A2"}, {"00", ""},      {"0", ""},         {"", ""},          {"01A2", ""},
-      {"00X", "X"},   {"0010xyz", "10xyz"}, {"000", "0"}, {"O0A2", ""},       {std::string("00\0\xFF", 4), std::string("\0\xFF", 2)},
+      {"00A2", "A2"},
+      {"00", ""},
+      {"0", ""},
+      {"", ""},
+      {"01A2", ""},
+      {"00X", "X"},
+      {"0010xyz", "10xyz"},
+      {"000", "0"},
+      {"O0A2", ""},
+      {std::string("00\0\xFF", 4), std::string("\0\xFF", 2)},
       {" 00A2", ""},
   };
   for (const Case& c : cases) {
@@ -234,8 +242,15 @@ TEST_F(PreferencesTest, PartAccessors) {
     std::string record;
     int32_t start, width, value;
   } numbers[] = {
-      {"10", 2, 1, 0}, {"12", 2, 1, 2}, {"1x", 2, 1, 0}, {"1", 2, 1, 0}, {"&HF", 1, 3, 15}, {"-42", 1, 3, -42},
-      {"99999999999", 1, 11, 2147483647}, {"-99999999999", 1, 12, -2147483647 - 1}, {"2.9", 1, 3, 2},
+      {"10", 2, 1, 0},
+      {"12", 2, 1, 2},
+      {"1x", 2, 1, 0},
+      {"1", 2, 1, 0},
+      {"&HF", 1, 3, 15},
+      {"-42", 1, 3, -42},
+      {"99999999999", 1, 11, 2147483647},
+      {"-99999999999", 1, 12, -2147483647 - 1},
+      {"2.9", 1, 3, 2},
   };
   for (const Number& n : numbers) {
     p.SetData(n.record);
@@ -324,10 +339,12 @@ TEST_F(PreferencesTest, AFileWithoutCodesCountsAsOursOnlyWithTheHeader) {
       {"hello", [&] { WriteFile(File(), "hello"); }, false},
       {"empty", [&] { WriteFile(File(), ""); }, false},
       {"0 alone", [&] { WriteFile(File(), "0"); }, false},
-      {"a link to a text file", [&] {
+      {"a link to a text file",
+       [&] {
          WriteFile(dotfile, "export PATH\n");
          fs::create_symlink(dotfile, File());
-       }, false},
+       },
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -358,20 +375,24 @@ TEST_F(PreferencesTest, NamesThatCanNeverBeSavedArePassedOver) {
     std::string name;
     std::function<bool()> make;  // false: cannot be made here
   } cases[] = {
-      {"a loop of two links", [&] {
+      {"a loop of two links",
+       [&] {
          fs::create_symlink(kPrefsName + "-other", File());
          fs::create_symlink(kPrefsName, File("-other"));
          return true;
        }},
-      {"a link to itself", [&] {
+      {"a link to itself",
+       [&] {
          fs::create_symlink(kPrefsName, File());
          return true;
        }},
-      {"a dangling link into a missing folder", [&] {
+      {"a dangling link into a missing folder",
+       [&] {
          fs::create_symlink("missing/settings", File());
          return true;
        }},
-      {"a folder with our type and creator", [&] {
+      {"a folder with our type and creator",
+       [&] {
          fs::create_directory(File());
          return setxattr(File().c_str(), "user.mac.type", "PREF", 4, 0) == 0 &&
                 setxattr(File().c_str(), "user.mac.creator", "VEZA", 4, 0) == 0;
@@ -582,7 +603,8 @@ TEST_F(PreferencesTest, SavesKilledAtRandomMomentsLeaveNothingThatOutlivesTheNex
       p.SetData("C3");
       p.Save();
     }
-    const auto save = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    const auto save = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                            start);
     for (int round = 0; round < 50; ++round) {
       const std::string old = Read();
       const std::string next = old == "10" ? "C3" : "10";
@@ -750,7 +772,8 @@ TEST_F(PreferencesTest, HostileFilesGiveAnEmptyRecordAndStayOrAreReplacedWhole) 
 }
 
 TEST_F(PreferencesTest, AnUnreadableFileCountsAsEmptyAndIsLeftAsItWas) {
-  if (geteuid() == 0) GTEST_SKIP() << "running as root, which reads any file; a folder or a pipe in its place covers it";
+  if (geteuid() == 0)
+    GTEST_SKIP() << "running as root, which reads any file; a folder or a pipe in its place covers it";
   Stored("00A2");
   chmod(File().c_str(), 0);
   Prefs p;

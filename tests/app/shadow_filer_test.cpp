@@ -36,9 +36,9 @@ Ref<FolderItem> Item(const std::string& path) { return New<FolderItem>(path); }
 // Opens the filer's protected state to the tests.
 class OpenFiler : public ShadowFiler {
  public:
-  using ShadowFiler::ShadowFiler;
   using ShadowFiler::IsFsspAvail;
   using ShadowFiler::ItsStatus;
+  using ShadowFiler::ShadowFiler;
   using ShadowFiler::TheFSSP1;
   using ShadowFiler::TheFSSP2;
 };
@@ -92,8 +92,16 @@ TEST_F(ShadowFilerTest, LongNamesAreCutTo25BytesBetweenCharacters) {
   } cases[] = {
       {std::string(30, 'a'), std::string(25, 'a')},
       {std::string(25, 'b'), std::string(25, 'b')},
-      {[&] { std::string s; for (int i = 0; i < 9; ++i) s += no; return s; }(),  // 27 bytes
-       [&] { std::string s; for (int i = 0; i < 8; ++i) s += no; return s; }()},  // 24 bytes
+      {[&] {
+         std::string s;
+         for (int i = 0; i < 9; ++i) s += no;
+         return s;
+       }(),  // 27 bytes
+       [&] {
+         std::string s;
+         for (int i = 0; i < 8; ++i) s += no;
+         return s;
+       }()},  // 24 bytes
       {std::string(24, 'c') + no, std::string(24, 'c')},
       {std::string(22, 'd') + no + "e", std::string(22, 'd') + no},
   };
@@ -238,9 +246,8 @@ TEST_F(ShadowFilerTest, WhenEveryCommitFailsTheBaseStaysAndTheShadowGoes) {
   WriteFile(Base(), "00A2");
   ShadowFiler filer(Item(Base()));
   WriteShadow(filer, "0010");
-  SetFileStepHook([](FileStep s, const std::string&) {
-    return s == FileStep::Exchange || s == FileStep::Rename ? EIO : 0;
-  });
+  SetFileStepHook(
+      [](FileStep s, const std::string&) { return s == FileStep::Exchange || s == FileStep::Rename ? EIO : 0; });
   filer.CleanUp();
   EXPECT_EQ(filer.RefStatus(), 2);
   EXPECT_EQ(ReadFile(Base()), "00A2");
@@ -261,7 +268,8 @@ TEST_F(ShadowFilerTest, ABaseFileThatMayNotBeWrittenOrKeepItsOwnerStays) {
   }
   // A file that may not be written. Root may write any file, except an
   // immutable one.
-  const std::string lock = geteuid() == 0 ? "chattr +i '" + Base() + "' 2>/dev/null" : "chmod 0444 '" + Base() + "'";
+  const std::string lock = geteuid() == 0 ? "chattr +i '" + Base() + "' 2>/dev/null"
+                                          : "chmod 0444 '" + Base() + "'";
   if (std::system(lock.c_str()) != 0) GTEST_SKIP() << "cannot make the file unwritable here: " << lock;
   ShadowFiler filer(Item(Base()));
   WriteShadow(filer, "0010");
@@ -393,7 +401,8 @@ TEST_F(ShadowFilerTest, AnyEntryTakesAShadowNameAndNoLinkIsFollowed) {
     std::function<void(const std::string&)> make;
   } cases[] = {
       {"a dangling link", [&](const std::string& at) { fs::create_symlink(outside, at); }},
-      {"a link to a file", [&](const std::string& at) {
+      {"a link to a file",
+       [&](const std::string& at) {
          WriteFile(outside, "theirs");
          fs::create_symlink(outside, at);
        }},
@@ -450,9 +459,8 @@ TEST_F(ShadowFilerTest, ShadowsOfEndedSavesGoAndThoseOfLiveSavesStay) {
   other.CleanUp();
   filer.CleanUp();
   EXPECT_EQ(ReadFile(Base()), "00B1");
-  EXPECT_EQ(Names(folders.Tmp()),
-            (std::vector<std::string>{kPrefsName + "000002", kPrefsName + "000005", kPrefsName + "00001",
-                                      "other000001"}));
+  EXPECT_EQ(Names(folders.Tmp()), (std::vector<std::string>{kPrefsName + "000002", kPrefsName + "000005",
+                                                            kPrefsName + "00001", "other000001"}));
 }
 
 TEST_F(ShadowFilerTest, TheHiddenTemporaryFolderGoesWhenASaveLeavesItEmpty) {

@@ -112,13 +112,15 @@ TEST_F(AudioTest, EverySoundPlaysWholeToItsLastSample) {
     Ref<Sound> sound = Load("whole.wav", testsupport::WaveFile(c.rate, c.channels, c.bits, samples));
     ASSERT_TRUE(sound);
     double playUs = 0;
-    const auto rec = Record([&] { playUs = TimedPlay(sound, 100); }, static_cast<int32_t>(Ms(c.frames, c.rate)) + 500);
+    const auto rec = Record([&] { playUs = TimedPlay(sound, 100); },
+                            static_cast<int32_t>(Ms(c.frames, c.rate)) + 500);
     const Span span = audiotest::AudibleSpan(rec, kAmplitude / 4);
     ASSERT_TRUE(span.found) << "nothing was heard";
     // The mixer's length of the sound, resampled to the stream's rate.
     const size_t expected = (c.frames * SoundServer::kRate + c.rate - 1) / c.rate;
-    std::printf("figures: %s: file %.2f ms (%zu frames at 44100 Hz), recorded %.2f ms (%zu frames); Play %.1f us\n",
-                c.label, Ms(expected), expected, Ms(span.Frames()), span.Frames(), playUs);
+    std::printf(
+        "figures: %s: file %.2f ms (%zu frames at 44100 Hz), recorded %.2f ms (%zu frames); Play %.1f us\n",
+        c.label, Ms(expected), expected, Ms(span.Frames()), span.Frames(), playUs);
     EXPECT_NEAR(static_cast<double>(span.Frames()), static_cast<double>(expected), 2.0);
     if (c.rate == SoundServer::kRate && c.channels == 2 && c.bits == 16) {
       // Unresampled, the recording is the file sample for sample.
@@ -186,9 +188,10 @@ TEST_F(AudioTest, OverlappingSoundsAreSummedWithSaturation) {
     saturated += rec[i] == 32767;
     lowest = std::min<int32_t>(lowest, rec[i]);
   }
-  std::printf("figures: overlap: recorded %.2f ms for two %.2f ms sounds started 100 ms apart, %.2f ms saturated; "
-              "Play %.1f us and %.1f us\n",
-              Ms(span.Frames()), Ms(kFrames), Ms(saturated / 2), firstUs, secondUs);
+  std::printf(
+      "figures: overlap: recorded %.2f ms for two %.2f ms sounds started 100 ms apart, %.2f ms saturated; "
+      "Play %.1f us and %.1f us\n",
+      Ms(span.Frames()), Ms(kFrames), Ms(saturated / 2), firstUs, secondUs);
   EXPECT_EQ(lowest, 0) << "the sum wrapped around";
   EXPECT_GT(span.Frames(), kFrames + 2205);   // started 50 ms or more apart
   EXPECT_LT(span.Frames(), kFrames + 13230);  // and less than 300 ms

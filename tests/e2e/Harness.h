@@ -13,8 +13,8 @@ namespace e2e {
 using testsupport::Display;
 using testsupport::GameBinary;
 using testsupport::GameRun;
-using testsupport::InstallGame;
 using testsupport::Image;
+using testsupport::InstallGame;
 using testsupport::Process;
 using testsupport::RssMiB;
 using testsupport::Run;

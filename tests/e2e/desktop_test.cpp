@@ -27,8 +27,8 @@ namespace {
 
 const std::string kSolved = "0 1 2 / 3 4 5 / 6 7 8";
 
-#define START_GAME(name, ...)                                              \
-  e2e::GameScreen name{__VA_ARGS__};                                       \
+#define START_GAME(name, ...)                                            \
+  e2e::GameScreen name{__VA_ARGS__};                                     \
   if (!name.display().Ok()) GTEST_SKIP() << "no virtual display (Xvfb)"; \
   ASSERT_TRUE(name.Ok()) << name.process().Log()
 
@@ -103,7 +103,9 @@ TEST_P(LostDisplay, SavesTheSettingsAndEndsWithOneLineAndStatusOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktop, LostDisplay, ::testing::Values("the server dies", "the server drops the game"),
-                         [](const auto& info) { return info.param == "the server dies" ? "ServerDies" : "ClientKilled"; });
+                         [](const auto& info) {
+                           return info.param == "the server dies" ? "ServerDies" : "ClientKilled";
+                         });
 
 // Started with no display to be had: one line that says what is missing,
 // status 1, and no settings written.
@@ -112,14 +114,17 @@ TEST(Desktop, WithoutADisplayTheGameSaysWhatIsMissingAndEndsWithStatusOne) {
     std::string display;
     std::string line;
   } cases[] = {
-      {"", "pandrisk: cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY is set; set DISPLAY or WAYLAND_DISPLAY\n"},
-      {":9999", "pandrisk: cannot open a display: no X server answers at DISPLAY=:9999; set DISPLAY or WAYLAND_DISPLAY\n"},
+      {"",
+       "pandrisk: cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY is set; set DISPLAY or WAYLAND_DISPLAY\n"},
+      {":9999",
+       "pandrisk: cannot open a display: no X server answers at DISPLAY=:9999; set DISPLAY or WAYLAND_DISPLAY\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("DISPLAY=" + c.display);
     testsupport::TempDir home;
-    e2e::GameRun run(home.File("config"),
-                     {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", c.display}, {"WAYLAND_DISPLAY", ""}, {"TMPDIR", home.path()}});
+    e2e::GameRun run(
+        home.File("config"),
+        {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", c.display}, {"WAYLAND_DISPLAY", ""}, {"TMPDIR", home.path()}});
     EXPECT_EQ(run.process->Wait(10000), 1);
     EXPECT_EQ(run.process->Log(), c.line);
     EXPECT_FALSE(fs::exists(home.File("config/Pandriskの設定")));

@@ -25,8 +25,8 @@ std::string ScreenshotDir() {
   return dir;
 }
 
-#define START_GAME(name, ...)                                              \
-  e2e::GameScreen name{__VA_ARGS__};                                       \
+#define START_GAME(name, ...)                                            \
+  e2e::GameScreen name{__VA_ARGS__};                                     \
   if (!name.display().Ok()) GTEST_SKIP() << "no virtual display (Xvfb)"; \
   ASSERT_TRUE(name.Ok()) << name.process().Log()
 
@@ -61,7 +61,8 @@ TEST(Play, TheWindowIsFixedAndOpensOnTheSolvedPicture) {
   EXPECT_EQ(g.Board(img, 0), kSolved);
   EXPECT_TRUE(g.MarkerShown(img));
   EXPECT_TRUE(g.RowButtonsShow(img, "ButtonPictN.png"));
-  const std::string hints = e2e::Run("DISPLAY=" + g.display().Name() + " xprop -id " + g.Window() + " WM_NORMAL_HINTS");
+  const std::string hints = e2e::Run("DISPLAY=" + g.display().Name() + " xprop -id " + g.Window() +
+                                     " WM_NORMAL_HINTS");
   const std::string size = "236 by " + std::to_string(216 + g.MenuHeight());
   EXPECT_NE(hints.find("minimum size: " + size), std::string::npos) << hints;
   EXPECT_NE(hints.find("maximum size: " + size), std::string::npos) << hints;
@@ -234,18 +235,19 @@ TEST_P(MissingResource, TheGameStillPlays) {
   EXPECT_EQ(testsupport::ReadFile(g.PrefsFile()), "0013");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Resources, MissingResource,
-    ::testing::Values("(the whole folder)", "Application.rsrc", "Application.rsrc as a FIFO",
-                      "Application.rsrc linked to /dev/zero", "SilenceSnd.wav", "SoundVolSnd.wav", "PushSnd.wav",
-                      "BlockSnd.wav", "CompleteSnd.wav", "IconPict.png", "DrevakonPict.png", "TargetSystemPict.png",
-                      "BackPict.png", "ButtonPictN.png", "ButtonPictR.png", "ButtonPictD.png", "ButtonPictM.png",
-                      "PushPict.png", "StartBtnPictN.png", "StartBtnPictR.png", "ResetBtnPictN.png",
-                      "ResetBtnPictR.png", "Tile0Pict.png", "Tile1Pict.png", "Tile2Pict.png", "Tile3Pict.png",
-                      "CompletePict.png"),
-    [](const auto& info) {
-      std::string n;
-      for (char c : info.param)
-        if (std::isalnum(static_cast<unsigned char>(c))) n += c;
-      return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Resources, MissingResource,
+                         ::testing::Values("(the whole folder)", "Application.rsrc", "Application.rsrc as a FIFO",
+                                           "Application.rsrc linked to /dev/zero", "SilenceSnd.wav",
+                                           "SoundVolSnd.wav", "PushSnd.wav", "BlockSnd.wav", "CompleteSnd.wav",
+                                           "IconPict.png", "DrevakonPict.png", "TargetSystemPict.png",
+                                           "BackPict.png", "ButtonPictN.png", "ButtonPictR.png", "ButtonPictD.png",
+                                           "ButtonPictM.png", "PushPict.png", "StartBtnPictN.png",
+                                           "StartBtnPictR.png", "ResetBtnPictN.png", "ResetBtnPictR.png",
+                                           "Tile0Pict.png", "Tile1Pict.png", "Tile2Pict.png", "Tile3Pict.png",
+                                           "CompletePict.png"),
+                         [](const auto& info) {
+                           std::string n;
+                           for (char c : info.param)
+                             if (std::isalnum(static_cast<unsigned char>(c))) n += c;
+                           return n;
+                         });

@@ -175,12 +175,10 @@ constexpr int kRoundsPart = 5;
 #else
 constexpr int kRoundsPart = 1;
 #endif
-INSTANTIATE_TEST_SUITE_P(Games, QuitTogether,
-                         ::testing::Values(std::make_tuple(2, SIGTERM, 13 / kRoundsPart),
-                                           std::make_tuple(2, SIGHUP, 13 / kRoundsPart),
-                                           std::make_tuple(6, SIGTERM, 12 / kRoundsPart),
-                                           std::make_tuple(6, SIGHUP, 12 / kRoundsPart)),
-                         [](const auto& info) {
-                           return std::to_string(std::get<0>(info.param)) + "Games" +
-                                  sigabbrev_np(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Games, QuitTogether,
+    ::testing::Values(std::make_tuple(2, SIGTERM, 13 / kRoundsPart), std::make_tuple(2, SIGHUP, 13 / kRoundsPart),
+                      std::make_tuple(6, SIGTERM, 12 / kRoundsPart), std::make_tuple(6, SIGHUP, 12 / kRoundsPart)),
+    [](const auto& info) {
+      return std::to_string(std::get<0>(info.param)) + "Games" + sigabbrev_np(std::get<1>(info.param));
+    });

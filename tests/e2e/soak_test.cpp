@@ -27,7 +27,6 @@ int SoakSeconds() {
   return s ? std::max(5, std::atoi(s)) : 30;
 }
 
-
 // True when the board reads as nine different tiles.
 bool IsPermutation(const std::string& rows) {
   std::set<char> tiles;

@@ -47,11 +47,13 @@ struct Recorded {
   audiotest::SoundServer server{dir.path()};
 };
 
-#define START_WITH_SOUND(rec, g, ...)                                                           \
-  Recorded rec;                                                                                 \
-  if (!rec.server.Running()) GTEST_SKIP() << "no sound server: " << rec.server.Problem();      \
-  e2e::GameScreen g({{"PULSE_SERVER", rec.server.Address()}} __VA_ARGS__);                     \
-  if (!g.display().Ok()) GTEST_SKIP() << "no virtual display (Xvfb)";                          \
+#define START_WITH_SOUND(rec, g, ...)                                                     \
+  Recorded rec;                                                                           \
+  if (!rec.server.Running()) GTEST_SKIP() << "no sound server: " << rec.server.Problem(); \
+  e2e::GameScreen g({                                                                     \
+    { "PULSE_SERVER", rec.server.Address() }                                              \
+  } __VA_ARGS__);                                                                         \
+  if (!g.display().Ok()) GTEST_SKIP() << "no virtual display (Xvfb)";                     \
   ASSERT_TRUE(g.Ok()) << g.process().Log()
 
 }  // namespace

@@ -26,8 +26,8 @@ const std::string kSolved = "0 1 2 / 3 4 5 / 6 7 8";
 const char* const kAbout = "Pandriskについて";
 const char* const kHelp = "Pandriskの説明";
 
-#define START_GAME(name, ...)                                              \
-  e2e::GameScreen name{__VA_ARGS__};                                       \
+#define START_GAME(name, ...)                                            \
+  e2e::GameScreen name{__VA_ARGS__};                                     \
   if (!name.display().Ok()) GTEST_SKIP() << "no virtual display (Xvfb)"; \
   ASSERT_TRUE(name.Ok()) << name.process().Log()
 
@@ -67,7 +67,8 @@ uint32_t Background(const e2e::Image& img, int x0, int y0, int x1, int y1) {
 // The bands of the rectangle along y (rows) or x; gaps narrower than
 // `mergeGap` join their neighbours, bands thinner than `minSize` (separator
 // lines) are dropped.
-std::vector<Band> Bands(const e2e::Image& img, int x0, int y0, int x1, int y1, bool rows, int mergeGap, int minSize) {
+std::vector<Band> Bands(const e2e::Image& img, int x0, int y0, int x1, int y1, bool rows, int mergeGap,
+                        int minSize) {
   const uint32_t back = Background(img, x0, y0, x1, y1);
   std::vector<Band> bands;
   const int n = rows ? y1 - y0 : x1 - x0;
@@ -170,7 +171,8 @@ struct Windows {
     const std::string extents = d().Property(window, "_NET_FRAME_EXTENTS");
     const auto eq = extents.find("= ");
     int left = 0, right = 0, top = 0, bottom = 0;
-    if (eq != std::string::npos) std::sscanf(extents.c_str() + eq + 2, "%d, %d, %d, %d", &left, &right, &top, &bottom);
+    if (eq != std::string::npos)
+      std::sscanf(extents.c_str() + eq + 2, "%d, %d, %d, %d", &left, &right, &top, &bottom);
     return Rect{r.x - left, r.y - top, r.w + left + right, r.h + top + bottom};
   }
 
@@ -230,7 +232,8 @@ TEST(Windows, HelpShowsTheOneMenuBarAndItsFileCloseClosesIt) {
   const std::vector<std::string> popups = g.display().Popups(g.process().pid());
   ASSERT_EQ(popups.size(), 1u);
   const Rect menu = GeometryOf(g.display(), popups[0]);
-  g.display().Xdotool("mousemove " + std::to_string(menu.x + 40) + " " + std::to_string(menu.y + game[6].row.Middle()));
+  g.display().Xdotool("mousemove " + std::to_string(menu.x + 40) + " " +
+                      std::to_string(menu.y + game[6].row.Middle()));
   std::this_thread::sleep_for(700ms);
   std::vector<std::string> open = g.display().Popups(g.process().pid());
   std::erase(open, popups[0]);
@@ -273,7 +276,8 @@ TEST(Windows, TheAboutBoxIsADialogOfTheGameWindowThatNeverHidesAlone) {
   const std::string transient = d.Property(about, "WM_TRANSIENT_FOR");
   const auto hash = transient.find("# ");
   ASSERT_NE(hash, std::string::npos) << transient;
-  EXPECT_EQ(std::strtoul(transient.c_str() + hash + 2, nullptr, 16), std::strtoul(g.Window().c_str(), nullptr, 10));
+  EXPECT_EQ(std::strtoul(transient.c_str() + hash + 2, nullptr, 16),
+            std::strtoul(g.Window().c_str(), nullptr, 10));
   // The box asks for no close, minimise or maximise function (the motif
   // hints' function bits 0x20, 0x08, 0x10); the window manager offers no
   // maximise.
@@ -402,7 +406,8 @@ TEST(Windows, TheTextContextMenuFollowsTheDesktopLanguage) {
     std::string help;
     for (int i = 0; i < 50 && help.empty(); ++i) {
       std::this_thread::sleep_for(100ms);
-      std::istringstream ids(g.display().Xdotool("search --onlyvisible --pid " + std::to_string(g.process().pid())));
+      std::istringstream ids(
+          g.display().Xdotool("search --onlyvisible --pid " + std::to_string(g.process().pid())));
       for (std::string id; ids >> id;)
         if (id != g.Window() && !g.display().Popup(id)) help = id;
     }

@@ -116,9 +116,9 @@ inline std::string MakeWav(int frames, int sampleRate = 44100) {
 inline std::string MakeResourceFile(int16_t cursorId) {
   std::string cursor;
   for (int i = 0; i < 16; ++i) PutBE16(cursor, 0x8000u >> i);  // image: a diagonal
-  for (int i = 0; i < 16; ++i) PutBE16(cursor, 0xFFFF);         // mask: opaque
-  PutBE16(cursor, 0);                                           // hot spot v
-  PutBE16(cursor, 0);                                           // hot spot h
+  for (int i = 0; i < 16; ++i) PutBE16(cursor, 0xFFFF);        // mask: opaque
+  PutBE16(cursor, 0);                                          // hot spot v
+  PutBE16(cursor, 0);                                          // hot spot h
   std::string f = "RSRC";
   PutBE16(f, 1);
   PutBE16(f, 1);

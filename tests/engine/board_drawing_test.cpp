@@ -28,8 +28,9 @@ fw::Color BackColour(int x, int y) { return RGB(x, y, 200); }
 
 void WriteFixtures(const fixtures::ResourcesFolder& res) {
   for (int sheet = 0; sheet < 2; ++sheet)
-    res.Write("Tile" + std::to_string(sheet) + "Pict.png",
-              fixtures::MakePng(192, 192, [sheet](int x, int y) { return TileColour(sheet, 3 * (y / 64) + x / 64); }));
+    res.Write("Tile" + std::to_string(sheet) + "Pict.png", fixtures::MakePng(192, 192, [sheet](int x, int y) {
+                return TileColour(sheet, 3 * (y / 64) + x / 64);
+              }));
   res.Write("BackPict.png", fixtures::MakePng(236, 216, BackColour));
   res.Write("PushPict.png", fixtures::SolidPng(kMarkerWidth, 64, kMarker));
 }

@@ -55,20 +55,35 @@ TEST(Board, EachRowsPushFollowsItsTickTable) {
     std::vector<std::string> log;
   };
   const std::vector<TickRow> lower = {
-      {1, 1, {}}, {1, 2, {}}, {1, 3, {}}, {1, 4, {}},
+      {1, 1, {}},
+      {1, 2, {}},
+      {1, 3, {}},
+      {1, 4, {}},
       {2, 0, {}},  // row committed
-      {2, 1, {}}, {2, 2, {}}, {2, 3, {}}, {2, 4, {}},
+      {2, 1, {}},
+      {2, 2, {}},
+      {2, 3, {}},
+      {2, 4, {}},
       {3, 0, {"queue BlockSnd 5"}},  // column committed
-      {3, 1, {}}, {3, 2, {}}, {3, 3, {}}, {3, 4, {}},
+      {3, 1, {}},
+      {3, 2, {}},
+      {3, 3, {}},
+      {3, 4, {}},
       {4, 4, {"queue BlockSnd 5"}},
       {0, 4, {"BlockMoved false", "OperationLock false"}},
   };
   const std::vector<TickRow> top = {
-      {1, 1, {}}, {1, 2, {}}, {1, 3, {}}, {1, 4, {}},
+      {1, 1, {}},
+      {1, 2, {}},
+      {1, 3, {}},
+      {1, 4, {}},
       {2, 0, {}},
       {2, 4, {}},  // nothing falls above the top row
       {3, 0, {}},
-      {3, 1, {}}, {3, 2, {}}, {3, 3, {}}, {3, 4, {}},
+      {3, 1, {}},
+      {3, 2, {}},
+      {3, 3, {}},
+      {3, 4, {}},
       {4, 4, {"queue BlockSnd 5"}},
       {0, 4, {"BlockMoved false", "OperationLock false"}},
   };
@@ -115,9 +130,12 @@ TEST(Board, EachRowsPushFollowsItsTickTable) {
     // What sounded, in order, identified by the sound data.
     std::vector<std::string> names;
     for (const auto& e : h.rec.entries()) {
-      if (e.sound == PushSnd()->Data()) names.push_back("PushSnd");
-      else if (e.sound == BlockSnd()->Data()) names.push_back("BlockSnd");
-      else names.push_back("other");
+      if (e.sound == PushSnd()->Data())
+        names.push_back("PushSnd");
+      else if (e.sound == BlockSnd()->Data())
+        names.push_back("BlockSnd");
+      else
+        names.push_back("other");
     }
     EXPECT_EQ(names, c.sounds);
   }
@@ -139,7 +157,8 @@ TEST(Board, APushThatCompletesThePictureQueuesTheCompletionSoundBeforeItsEvents)
   std::vector<int32_t> phases;
   h.onEvent = [&] { phases.push_back(h.board->Phase()); };
   h.Tick();
-  EXPECT_EQ(h.TakeLog(), (std::vector<std::string>{"queue CompleteSnd 4", "BlockMoved true", "OperationLock false"}));
+  EXPECT_EQ(h.TakeLog(),
+            (std::vector<std::string>{"queue CompleteSnd 4", "BlockMoved true", "OperationLock false"}));
   EXPECT_EQ(phases, (std::vector<int32_t>{4, 4}));
   EXPECT_EQ(h.board->Phase(), 0);
   EXPECT_EQ(h.board->Rows(), kSolved);
@@ -316,18 +335,10 @@ TEST(Board, StaysAPermutationUnderRandomCallSequences) {
         case 1:
           h.board->Kick(static_cast<int32_t>(gen() % 5) - 1);  // -1..3, some outside the board
           break;
-        case 2:
-          h.board->GameStart();
-          break;
-        case 3:
-          h.board->GameReset();
-          break;
-        case 4:
-          h.board->SetBlockPicture(static_cast<int32_t>(gen() % 6) - 1);
-          break;
-        default:
-          h.Tick();
-          break;
+        case 2: h.board->GameStart(); break;
+        case 3: h.board->GameReset(); break;
+        case 4: h.board->SetBlockPicture(static_cast<int32_t>(gen() % 6) - 1); break;
+        default: h.Tick(); break;
       }
       ASSERT_TRUE(h.board->IsPermutation()) << h.board->Rows() << " (sequence " << sequence << ")";
       ASSERT_GE(h.board->Phase(), 0);

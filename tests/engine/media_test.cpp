@@ -26,15 +26,24 @@ struct SoundAccessor {
 
 const std::vector<PictureAccessor>& Pictures() {
   static const std::vector<PictureAccessor> all = {
-      {"IconPict.png", IconPict},           {"DrevakonPict.png", DrevakonPict},
-      {"TargetSystemPict.png", TargetSystemPict}, {"BackPict.png", BackPict},
-      {"ButtonPictN.png", ButtonPictN},     {"ButtonPictR.png", ButtonPictR},
-      {"ButtonPictD.png", ButtonPictD},     {"ButtonPictM.png", ButtonPictM},
-      {"PushPict.png", PushPict},           {"StartBtnPictN.png", StartBtnPictN},
-      {"StartBtnPictR.png", StartBtnPictR}, {"ResetBtnPictN.png", ResetBtnPictN},
-      {"ResetBtnPictR.png", ResetBtnPictR}, {"Tile0Pict.png", Tile0Pict},
-      {"Tile1Pict.png", Tile1Pict},         {"Tile2Pict.png", Tile2Pict},
-      {"CompletePict.png", CompletePict},   {"Tile3Pict.png", Tile3Pict},
+      {"IconPict.png", IconPict},
+      {"DrevakonPict.png", DrevakonPict},
+      {"TargetSystemPict.png", TargetSystemPict},
+      {"BackPict.png", BackPict},
+      {"ButtonPictN.png", ButtonPictN},
+      {"ButtonPictR.png", ButtonPictR},
+      {"ButtonPictD.png", ButtonPictD},
+      {"ButtonPictM.png", ButtonPictM},
+      {"PushPict.png", PushPict},
+      {"StartBtnPictN.png", StartBtnPictN},
+      {"StartBtnPictR.png", StartBtnPictR},
+      {"ResetBtnPictN.png", ResetBtnPictN},
+      {"ResetBtnPictR.png", ResetBtnPictR},
+      {"Tile0Pict.png", Tile0Pict},
+      {"Tile1Pict.png", Tile1Pict},
+      {"Tile2Pict.png", Tile2Pict},
+      {"CompletePict.png", CompletePict},
+      {"Tile3Pict.png", Tile3Pict},
   };
   return all;
 }
@@ -118,12 +127,12 @@ TEST(Media, DamagedFilesGiveNilWithoutHarm) {
   ResourcesFolder res;
   const std::string png = fixtures::SolidPng(64, 64, fw::RGB(9, 9, 9));
   const std::string wav = fixtures::MakeWav(1000);
-  res.Write("BackPict.png", "");                                  // zero bytes
-  res.Write("IconPict.png", "this is plain text, not a picture");  // not a PNG
-  res.Write("PushPict.png", png.substr(0, 20));                   // cut inside the header
-  res.Write("PushSnd.wav", "");                                   // zero bytes
-  res.Write("BlockSnd.wav", wav.substr(0, 30));                   // cut inside the header
-  res.Write("CompleteSnd.wav", png);                              // a picture, not a sound
+  res.Write("BackPict.png", "");                                     // zero bytes
+  res.Write("IconPict.png", "this is plain text, not a picture");    // not a PNG
+  res.Write("PushPict.png", png.substr(0, 20));                      // cut inside the header
+  res.Write("PushSnd.wav", "");                                      // zero bytes
+  res.Write("BlockSnd.wav", wav.substr(0, 30));                      // cut inside the header
+  res.Write("CompleteSnd.wav", png);                                 // a picture, not a sound
   std::filesystem::create_directory(res.path() + "/Tile0Pict.png");  // a folder of that name
   std::filesystem::create_directory(res.path() + "/SoundVolSnd.wav");
 

@@ -82,8 +82,8 @@ TEST(OffscreenCanvas, CreateOffscreenTakesTheControlsSizeAndAKnownDepth) {
   struct Case {
     int32_t asked, depth;
   };
-  for (const Case c : {Case{32, 32}, Case{12, 32}, Case{0, 32}, Case{-1, 32}, Case{1, 1}, Case{8, 8},
-                       Case{16, 16}, Case{24, 24}}) {
+  for (const Case c : {Case{32, 32}, Case{12, 32}, Case{0, 32}, Case{-1, 32}, Case{1, 1}, Case{8, 8}, Case{16, 16},
+                       Case{24, 24}}) {
     SCOPED_TRACE(c.asked);
     auto canvas = MakeCanvas(200, 150);
     canvas->CreateOffscreen(c.asked, true);
@@ -108,8 +108,8 @@ TEST(OffscreenCanvas, FixedSizeAppliesOnlyWhenBothDimensionsAreSet) {
   struct Case {
     int32_t fw, fh, w, h;
   };
-  for (const Case c : {Case{100, 40, 100, 40}, Case{100, 0, 200, 150}, Case{0, 40, 200, 150},
-                       Case{-5, 40, 200, 150}}) {
+  for (const Case c :
+       {Case{100, 40, 100, 40}, Case{100, 0, 200, 150}, Case{0, 40, 200, 150}, Case{-5, 40, 200, 150}}) {
     SCOPED_TRACE(std::to_string(c.fw) + "x" + std::to_string(c.fh));
     auto canvas = MakeCanvas(200, 150);
     canvas->SetFixed(c.fw, c.fh);
@@ -189,10 +189,10 @@ TEST(OffscreenCanvas, PaintsThePictureUnscaledOrScaledToTheControl) {
     int32_t x, y;
     fw::Color c;
   };
-  for (const Probe p : {Probe{5, 5, RGB(255, 0, 0)}, Probe{95, 45, RGB(255, 0, 0)}, Probe{105, 5, RGB(0, 255, 0)},
-                        Probe{195, 45, RGB(0, 255, 0)}, Probe{5, 55, RGB(0, 0, 255)},
-                        Probe{105, 95, RGB(255, 255, 0)}, Probe{199, 99, RGB(255, 255, 0)},
-                        Probe{200, 50, kBlack}, Probe{50, 100, kBlack}}) {
+  for (const Probe p :
+       {Probe{5, 5, RGB(255, 0, 0)}, Probe{95, 45, RGB(255, 0, 0)}, Probe{105, 5, RGB(0, 255, 0)},
+        Probe{195, 45, RGB(0, 255, 0)}, Probe{5, 55, RGB(0, 0, 255)}, Probe{105, 95, RGB(255, 255, 0)},
+        Probe{199, 99, RGB(255, 255, 0)}, Probe{200, 50, kBlack}, Probe{50, 100, kBlack}}) {
     EXPECT_EQ(big->Graphics()->Pixel(p.x, p.y), p.c) << p.x << "," << p.y;
   }
 
@@ -277,8 +277,8 @@ class CanvasWindow : public fw::Window {
   }
   void CreateControls() override {
     auto c = MakeControl<CountingCanvas>("Board");
-    fw::SetProperties(*c, {{"Left", int32_t{200}}, {"Top", int32_t{10}}, {"Width", int32_t{40}},
-                           {"Height", int32_t{30}}});
+    fw::SetProperties(
+        *c, {{"Left", int32_t{200}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   fw::Ref<CountingCanvas> Board() { return ControlAs<CountingCanvas>("Board"); }
 };

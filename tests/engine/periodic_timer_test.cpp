@@ -23,7 +23,9 @@ struct Action {
   int32_t argument;
   friend bool operator==(const Action& a, const Action& b) { return a.ms == b.ms && a.argument == b.argument; }
 };
-std::ostream& operator<<(std::ostream& os, const Action& a) { return os << "{" << a.ms << " ms, " << a.argument << "}"; }
+std::ostream& operator<<(std::ostream& os, const Action& a) {
+  return os << "{" << a.ms << " ms, " << a.argument << "}";
+}
 
 // A clock polled by the test at chosen times; the handler records each
 // action and may take time (it moves the fake clock on) or act on the clock.
@@ -161,7 +163,7 @@ TEST(PeriodicTimer, WorksOffABacklogOneActionPerPoll) {
   ClockHarness h;
   h.timer->Setup(16, 80);
   h.Start(0);
-  h.PollEvery(16, 16, 96);   // the action due at 80
+  h.PollEvery(16, 16, 96);    // the action due at 80
   h.PollEvery(16, 336, 432);  // three intervals missed
   EXPECT_EQ(h.Times(), (std::vector<double>{96, 336, 352, 368, 416}));
   for (const auto& a : h.actions) EXPECT_GE(a.argument, 0);
@@ -382,8 +384,15 @@ TEST(PeriodicThread, TriggersAfter15msThenEachMillisecondAndAtOnceWhenTheClockGo
     std::vector<double> triggers;
   };
   const std::vector<Step> steps = {
-      {0, {}},          {15'000, {}},    {15'001, {15'001}}, {16'000, {}},  {16'001, {}},
-      {16'002, {16'002}}, {10'000, {10'000}}, {10'500, {}},   {11'001, {11'001}},
+      {0, {}},
+      {15'000, {}},
+      {15'001, {15'001}},
+      {16'000, {}},
+      {16'001, {}},
+      {16'002, {16'002}},
+      {10'000, {10'000}},
+      {10'500, {}},
+      {11'001, {11'001}},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.at);

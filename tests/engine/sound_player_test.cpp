@@ -155,9 +155,9 @@ TEST(SoundPlayerVolume, LevelsCodesAndMute) {
     std::string code;
   };
   const std::vector<Case> cases = {
-      {0, true, 100, 0, "A"}, {1, true, 70, 1, "B"},  {2, true, 50, 2, "C"},   {3, true, 35, 3, "D"},
-      {4, true, 25, 4, "E"},  {5, true, 17, 5, "F"},  {6, true, 12, 6, "G"},   {7, true, 8, 7, "H"},
-      {8, true, 6, 8, "I"},   {9, false, 0, 9, "0"},  {12, false, 0, 9, "0"},  {-1, false, 0, 9, "0"},
+      {0, true, 100, 0, "A"}, {1, true, 70, 1, "B"}, {2, true, 50, 2, "C"},  {3, true, 35, 3, "D"},
+      {4, true, 25, 4, "E"},  {5, true, 17, 5, "F"}, {6, true, 12, 6, "G"},  {7, true, 8, 7, "H"},
+      {8, true, 6, 8, "I"},   {9, false, 0, 9, "0"}, {12, false, 0, 9, "0"}, {-1, false, 0, 9, "0"},
   };
   fixtures::SoundRecorder rec;
   for (const auto& c : cases) {
@@ -241,7 +241,7 @@ TEST(SoundPlayerIdle, PlaysIdleSoundStrictlyAfterTheQuietInterval) {
     bool idle;
   };
   const std::vector<Tick> ticks = {
-      {80'000, false}, {1'000'000, false}, {1'000'001, true},   // played: quiet restarts at 1'000'001
+      {80'000, false},    {1'000'000, false}, {1'000'001, true},  // played: quiet restarts at 1'000'001
       {1'080'000, false}, {2'000'001, false}, {2'000'002, true},
   };
   for (const auto& t : ticks) {

@@ -40,16 +40,22 @@ class Folders {
   ~Folders() {
     fw::SetFileStepHook(nullptr);
     fw::SetPreferencesFolder("");
-    if (oldTmp_) setenv("TMPDIR", oldTmp_->c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (oldTmp_)
+      setenv("TMPDIR", oldTmp_->c_str(), 1);
+    else
+      unsetenv("TMPDIR");
     // A mount leaves before the folders are removed.
     for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it) umount2(it->c_str(), MNT_DETACH);
   }
   Folders(const Folders&) = delete;
   Folders& operator=(const Folders&) = delete;
 
-  std::string Prefs(const std::string& name = "") const { return name.empty() ? dir.File("prefs") : dir.File("prefs/" + name); }
-  std::string Tmp(const std::string& name = "") const { return name.empty() ? dir.File("tmp") : dir.File("tmp/" + name); }
+  std::string Prefs(const std::string& name = "") const {
+    return name.empty() ? dir.File("prefs") : dir.File("prefs/" + name);
+  }
+  std::string Tmp(const std::string& name = "") const {
+    return name.empty() ? dir.File("tmp") : dir.File("tmp/" + name);
+  }
 
   // Mounts a filesystem of that type at the folder (made when missing), in
   // a mount namespace of this test process only, so that nothing outlives
@@ -101,7 +107,8 @@ inline mode_t Mode(const std::string& path) {
 inline std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

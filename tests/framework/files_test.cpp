@@ -150,7 +150,8 @@ TEST_F(Files, AFailedWriteFlushOrCloseIsReported) {
   }
   // The first failure stays; later writes do nothing.
   int writes = 0;
-  SetFileStepHook([&](FileStep step, const std::string&) { return step == FileStep::Write && ++writes == 1 ? EIO : 0; });
+  SetFileStepHook(
+      [&](FileStep step, const std::string&) { return step == FileStep::Write && ++writes == 1 ? EIO : 0; });
   auto out = TextOutputStream::Create(Item(folders.Prefs("g")));
   out->Write("00");
   out->Write("10");
@@ -242,7 +243,8 @@ TEST_F(Files, MemoryBlockHoldsNumbersInHostOrderAndChecksBounds) {
 
 TEST_F(Files, CodesAreKeptAsAttributesWithTheFile) {
   const std::string path = folders.Prefs("f");
-  if (!filefixtures::FilesystemKeepsAttributes(folders.Prefs())) GTEST_SKIP() << "this filesystem keeps no user attributes";
+  if (!filefixtures::FilesystemKeepsAttributes(folders.Prefs()))
+    GTEST_SKIP() << "this filesystem keeps no user attributes";
   WriteFile(path, "0010");
   auto item = Item(path);
   item->MacType("PREF");
@@ -279,8 +281,9 @@ TEST_F(Files, AFileWithoutCodesTakesThoseOfTheDeclaredTypeItsNameMatches) {
   struct Case {
     std::string name, type, creator;
   } cases[] = {
-      {"Settings", "PREF", "VEZA"},  {"Settings_1", "PREF", "VEZA"}, {"notes.txt", "TEXT", "ttxt"},
-      {"Folder", "", ""},            {"missing", "", ""},
+      {"Settings", "PREF", "VEZA"},  {"Settings_1", "PREF", "VEZA"},
+      {"notes.txt", "TEXT", "ttxt"}, {"Folder", "", ""},
+      {"missing", "", ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Item(folders.Prefs(c.name))->MacType(), c.type) << c.name;
@@ -305,9 +308,9 @@ TEST_F(Files, ExtensionsMatchByTheLastDot) {
     std::string extensions, name;
     bool match;
   } cases[] = {
-      {"", "Prefs", true},       {"", "Prefs_2", true},      {"", "a.b", false},         {"", ".hidden", true},
-      {"txt", "a.txt", true},    {"txt", "a.TXT", true},     {".txt", "a.txt", true},    {"txt", "a", false},
-      {"txt;md", "a.md", true},  {"txt;md", "a.md.bak", false}, {"txt", "txt", false},   {" ; ", "a", true},
+      {"", "Prefs", true},      {"", "Prefs_2", true},         {"", "a.b", false},      {"", ".hidden", true},
+      {"txt", "a.txt", true},   {"txt", "a.TXT", true},        {".txt", "a.txt", true}, {"txt", "a", false},
+      {"txt;md", "a.md", true}, {"txt;md", "a.md.bak", false}, {"txt", "txt", false},   {" ; ", "a", true},
   };
   for (const Case& c : cases) {
     t.Extensions(c.extensions);
@@ -370,7 +373,8 @@ TEST_F(Files, ResolvedFollowsLinksToTheEnd) {
   symlink("loop1", folders.Prefs("loop2").c_str());
 
   for (const std::string name : {"target", "rel", "abs", "sub/up"})
-    EXPECT_TRUE(fs::equivalent(Item(folders.Prefs(name))->Resolved()->NativePath(), folders.Prefs("target"))) << name;
+    EXPECT_TRUE(fs::equivalent(Item(folders.Prefs(name))->Resolved()->NativePath(), folders.Prefs("target")))
+        << name;
   EXPECT_EQ(Item(folders.Prefs("dangling"))->Resolved()->NativePath(), folders.Prefs("nowhere"));
   EXPECT_EQ(Item(folders.Prefs("missing"))->Resolved()->NativePath(), folders.Prefs("missing"));
   EXPECT_FALSE(Item(folders.Prefs("loop1"))->Resolved());
@@ -413,8 +417,8 @@ TEST_F(Files, DeleteAndMoveFileTo) {
   });
   EXPECT_TRUE(a->MoveFileTo(Item(folders.Prefs("c"))));
   const std::vector<std::pair<FileStep, std::string>> expected = {{FileStep::Sync, folders.Prefs("b")},
-                                                                   {FileStep::Rename, folders.Prefs("b")},
-                                                                   {FileStep::SyncFolder, folders.Prefs()}};
+                                                                  {FileStep::Rename, folders.Prefs("b")},
+                                                                  {FileStep::SyncFolder, folders.Prefs()}};
   EXPECT_EQ(steps, expected);
 }
 
@@ -490,7 +494,8 @@ TEST_F(Files, ExchangeSwapsContentsAndAttributes) {
 TEST_F(Files, ExchangeResolvesJapaneseAndLongNames) {
   const std::string japanese = "Pandrisk\xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A";
   // 70 bytes of UTF-8, whose record keeps 63 bytes of MacJapanese.
-  const std::string longName = std::string(40, 'L') + "\xE3\x81\xAE\xE3\x81\xAE\xE3\x81\xAE" + std::string(21, 'T');
+  const std::string longName = std::string(40, 'L') + "\xE3\x81\xAE\xE3\x81\xAE\xE3\x81\xAE" +
+                               std::string(21, 'T');
   WriteFile(folders.Prefs(japanese), "old");
   WriteFile(folders.Prefs(longName), "long");
   WriteFile(folders.Tmp(japanese + "000001"), "new");

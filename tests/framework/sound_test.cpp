@@ -50,7 +50,9 @@ std::string FmtExtensible(uint16_t channels, uint32_t rate, uint16_t bits, uint1
                            Le(subFormat, 2) + guidTail);
 }
 
-std::string Riff(const std::string& chunks) { return "RIFF" + Le(static_cast<uint32_t>(4 + chunks.size()), 4) + "WAVE" + chunks; }
+std::string Riff(const std::string& chunks) {
+  return "RIFF" + Le(static_cast<uint32_t>(4 + chunks.size()), 4) + "WAVE" + chunks;
+}
 
 std::string Pcm16(const std::vector<int16_t>& samples) {
   std::string s;
@@ -83,22 +85,42 @@ TEST(DecodeWave, ReadsPcmOfEveryAcceptedLayout) {
     std::vector<int16_t> samples;
   };
   const Case cases[] = {
-      {"16-bit mono", Riff(Fmt(1, 1, 44100, 16) + Chunk("data", pcm16)), 44100, 1, {0, 1000, -1000, 32767, -32768, 7}},
-      {"16-bit stereo at 22050 Hz", Riff(Fmt(1, 2, 22050, 16) + Chunk("data", pcm16)), 22050, 2,
+      {"16-bit mono",
+       Riff(Fmt(1, 1, 44100, 16) + Chunk("data", pcm16)),
+       44100,
+       1,
        {0, 1000, -1000, 32767, -32768, 7}},
-      {"8-bit mono, unsigned samples", Riff(Fmt(1, 1, 11025, 8) + Chunk("data", std::string("\x00\x80\xFF\x40", 4))),
-       11025, 1, {-32768, 0, 32512, -16384}},
+      {"16-bit stereo at 22050 Hz",
+       Riff(Fmt(1, 2, 22050, 16) + Chunk("data", pcm16)),
+       22050,
+       2,
+       {0, 1000, -1000, 32767, -32768, 7}},
+      {"8-bit mono, unsigned samples",
+       Riff(Fmt(1, 1, 11025, 8) + Chunk("data", std::string("\x00\x80\xFF\x40", 4))),
+       11025,
+       1,
+       {-32768, 0, 32512, -16384}},
       {"8-bit stereo", Riff(Fmt(1, 2, 8000, 8) + Chunk("data", std::string("\x80\x00", 2))), 8000, 2, {0, -32768}},
-      {"extensible header of 16-bit PCM", Riff(FmtExtensible(2, 48000, 16, 1) + Chunk("data", pcm16)), 48000, 2,
+      {"extensible header of 16-bit PCM",
+       Riff(FmtExtensible(2, 48000, 16, 1) + Chunk("data", pcm16)),
+       48000,
+       2,
        {0, 1000, -1000, 32767, -32768, 7}},
       {"data before fmt, and an odd-sized chunk with its pad byte",
-       Riff(Chunk("LIST", "abc") + Chunk("data", pcm16) + Fmt(1, 1, 44100, 16)), 44100, 1,
+       Riff(Chunk("LIST", "abc") + Chunk("data", pcm16) + Fmt(1, 1, 44100, 16)),
+       44100,
+       1,
        {0, 1000, -1000, 32767, -32768, 7}},
       {"wrong RIFF size and bytes after the last chunk",
-       "RIFF" + Le(0xFFFFFFFF, 4) + "WAVE" + Fmt(1, 1, 44100, 16) + Chunk("data", Pcm16({5, 6})) + "junk!", 44100, 1,
+       "RIFF" + Le(0xFFFFFFFF, 4) + "WAVE" + Fmt(1, 1, 44100, 16) + Chunk("data", Pcm16({5, 6})) + "junk!",
+       44100,
+       1,
        {5, 6}},
-      {"a partial frame at the end is left out", Riff(Fmt(1, 2, 44100, 16) + Chunk("data", Pcm16({1, 2, 3}))), 44100,
-       2, {1, 2}},
+      {"a partial frame at the end is left out",
+       Riff(Fmt(1, 2, 44100, 16) + Chunk("data", Pcm16({1, 2, 3}))),
+       44100,
+       2,
+       {1, 2}},
       {"an empty data chunk is a silent sound", Riff(Fmt(1, 1, 44100, 16) + Chunk("data", "")), 44100, 1, {}},
   };
   for (const Case& c : cases) {
@@ -160,7 +182,8 @@ TEST(DecodeWave, RefusesWhatItCannotPlayOrTrust) {
 }
 
 TEST(DecodeWave, EveryTruncationOfAFileIsRefused) {
-  const std::string whole = Riff(Chunk("LIST", "info") + Fmt(1, 2, 44100, 16) + Chunk("data", Pcm16({1, 2, 3, 4, 5, 6})));
+  const std::string whole = Riff(Chunk("LIST", "info") + Fmt(1, 2, 44100, 16) +
+                                 Chunk("data", Pcm16({1, 2, 3, 4, 5, 6})));
   ASSERT_TRUE(DecodeWave(whole, "x"));
   for (size_t n = 0; n < whole.size(); ++n) EXPECT_FALSE(DecodeWave(whole.substr(0, n), "x")) << n << " bytes";
 }

@@ -24,9 +24,9 @@ TEST(Strings, BytePositionsCountFromOneAndStopAtTheEnds) {
     int32_t start, length;
     std::string mid;
   } cases[] = {
-      {"ABCDE", 2, 3, "BCD"}, {"ABCDE", 4, 9, "DE"}, {"ABCDE", 6, 1, ""}, {"ABCDE", 0, 2, "AB"},
-      {"ABCDE", -5, 1, "A"},  {"ABCDE", 1, 0, ""},   {"ABCDE", 2, -1, ""}, {"", 1, 1, ""},
-      {"A" + kNo, 2, 2, kNo.substr(0, 2)},  // bytes, not characters
+      {"ABCDE", 2, 3, "BCD"}, {"ABCDE", 4, 9, "DE"}, {"ABCDE", 6, 1, ""},
+      {"ABCDE", 0, 2, "AB"},  {"ABCDE", -5, 1, "A"}, {"ABCDE", 1, 0, ""},
+      {"ABCDE", 2, -1, ""},   {"", 1, 1, ""},        {"A" + kNo, 2, 2, kNo.substr(0, 2)},  // bytes, not characters
   };
   for (const Case& c : cases) EXPECT_EQ(MidB(c.s, c.start, c.length), c.mid) << c.s << " " << c.start;
   EXPECT_EQ(MidB("ABCDE", 3), "CDE");
@@ -68,11 +68,21 @@ TEST(Strings, FormatFillsDigitPlaces) {
     double v;
     std::string pattern, out;
   } cases[] = {
-      {7, "000000", "000007"},        {900001, "000000", "900001"},    {1234567, "000000", "1234567"},
-      {12, "0000000000", "0000000012"}, {-5, "0000000000", "-0000000005"}, {0, "#", ""},
-      {0, "0", "0"},                  {42, "##0", "42"},              {3.14159, "0.00", "3.14"},
-      {2.5, "0.##", "2.5"},           {2, "0.##", "2"},               {0.5, "#.00", ".50"},
-      {1999.5, "0", "2000"},          {-0.001, "0.00", "0.00"},        {1234, "#,##0", "1,234"},
+      {7, "000000", "000007"},
+      {900001, "000000", "900001"},
+      {1234567, "000000", "1234567"},
+      {12, "0000000000", "0000000012"},
+      {-5, "0000000000", "-0000000005"},
+      {0, "#", ""},
+      {0, "0", "0"},
+      {42, "##0", "42"},
+      {3.14159, "0.00", "3.14"},
+      {2.5, "0.##", "2.5"},
+      {2, "0.##", "2"},
+      {0.5, "#.00", ".50"},
+      {1999.5, "0", "2000"},
+      {-0.001, "0.00", "0.00"},
+      {1234, "#,##0", "1,234"},
       {34, "#,##0", "34"},
   };
   for (const Case& c : cases) EXPECT_EQ(Format(c.v, c.pattern), c.out) << c.v << " " << c.pattern;
@@ -83,11 +93,10 @@ TEST(Strings, ValReadsDecimalAndPrefixedNumbers) {
     std::string s;
     double v;
   } cases[] = {
-      {"12", 12},     {"  -3.5x", -3.5}, {"+7", 7},      {"1e3", 1000},   {"1e", 1},     {".5", 0.5},
-      {"", 0},        {"x1", 0},         {"-", 0},       {".", 0},        {"&HFF", 255}, {"&hff", 255},
-      {"&H", 0},      {"&HZZ", 0},       {"&H1Z", 1},    {"&O17", 15},    {"&B101", 5},  {"&B102", 2},
-      {"&X1", 0},     {"inf", 0},        {"nan", 0},     {"0x10", 0},     {"\t9", 9},    {"00A2", 0},
-      {"2", 2},       {"A", 0},
+      {"12", 12},  {"  -3.5x", -3.5}, {"+7", 7},    {"1e3", 1000}, {"1e", 1},     {".5", 0.5}, {"", 0},
+      {"x1", 0},   {"-", 0},          {".", 0},     {"&HFF", 255}, {"&hff", 255}, {"&H", 0},   {"&HZZ", 0},
+      {"&H1Z", 1}, {"&O17", 15},      {"&B101", 5}, {"&B102", 2},  {"&X1", 0},    {"inf", 0},  {"nan", 0},
+      {"0x10", 0}, {"\t9", 9},        {"00A2", 0},  {"2", 2},      {"A", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(Val(c.s), c.v) << '"' << c.s << '"';
   EXPECT_TRUE(std::isinf(Val("1e999")));
@@ -138,7 +147,10 @@ TEST(Strings, MacJapaneseConversion) {
   EXPECT_EQ(ConvertEncoding("\xC2\xA5", TextEncoding::MacJapanese), "\x5C");
   EXPECT_EQ(ConvertEncoding("\\~", TextEncoding::MacJapanese), "\x80~");
   // What the encoding lacks, and bytes that are no UTF-8, become "?".
-  EXPECT_EQ(ConvertEncoding("a\xF0\x9F\x98\x80" "b", TextEncoding::MacJapanese), "a?b");
+  EXPECT_EQ(ConvertEncoding("a\xF0\x9F\x98\x80"
+                            "b",
+                            TextEncoding::MacJapanese),
+            "a?b");
   EXPECT_EQ(ConvertEncoding("\xE2\x80\xBE", TextEncoding::MacJapanese), "?");  // overline, not "~"
   EXPECT_EQ(ConvertEncoding("\xFF\xE3\x81", TextEncoding::MacJapanese), "???");
   EXPECT_EQ(ConvertEncoding("", TextEncoding::MacJapanese), "");

@@ -20,8 +20,11 @@ class Board : public Window {
  public:
   explicit Board(std::function<void(Board&)> build) : Window("Board.Board"), build_(std::move(build)) {}
   void Layout() override {
-    SetProperties(*this, {{"Width", int32_t{300}}, {"Height", int32_t{200}}, {"Resizeable", false},
-                          {"HasBackColor", true}, {"BackColor", Color{0xFFFFFF}}});
+    SetProperties(*this, {{"Width", int32_t{300}},
+                          {"Height", int32_t{200}},
+                          {"Resizeable", false},
+                          {"HasBackColor", true},
+                          {"BackColor", Color{0xFFFFFF}}});
   }
   void CreateControls() override { build_(*this); }
 
@@ -120,8 +123,9 @@ TEST(Label, AlignmentColourAndSize) {
   for (const Case& c : {Case{0, 12}, Case{1, 12}, Case{2, 12}, Case{0, 24}}) {
     SCOPED_TRACE("align " + std::to_string(c.align) + " size " + std::to_string(c.size));
     auto w = Open([&](Board& b) {
-      b.Add<Label>("L", Join(Join(Rect(0, 0, 200, 40), LabelFont(c.size)),
-                             {{"Text", std::string("HH")}, {"TextAlign", c.align}, {"TextColor", Color{0xC00000}}}));
+      b.Add<Label>("L",
+                   Join(Join(Rect(0, 0, 200, 40), LabelFont(c.size)),
+                        {{"Text", std::string("HH")}, {"TextAlign", c.align}, {"TextColor", Color{0xC00000}}}));
     });
     Ref<Picture> shot = fw::testing::GrabControl(w->ControlAs<Label>("L"));
     ASSERT_TRUE(shot);
@@ -172,13 +176,15 @@ namespace {
 // window coordinates; a grey square lies on the panel itself, on every page.
 Ref<Board> PanelBoard() {
   return Open([](Board& b) {
-    b.Add<TabPanel>("Tabs", Join(Join(Rect(10, 5, 280, 190), LabelFont(9)),
-                                 {{"SmallTabs", true}, {"TabDefinition", std::string("一\r二\r三")}, {"Value", int32_t{0}}}));
+    b.Add<TabPanel>(
+        "Tabs", Join(Join(Rect(10, 5, 280, 190), LabelFont(9)),
+                     {{"SmallTabs", true}, {"TabDefinition", std::string("一\r二\r三")}, {"Value", int32_t{0}}}));
     const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080};
     for (int32_t page = 0; page < 4; ++page) {
-      auto c = b.Add<Canvas>("Square" + std::to_string(page),
-                             Join(page < 3 ? Rect(40, 60, 30, 30) : Rect(200, 60, 30, 30),
-                                  {{"InitialParent", std::string("Tabs")}, {"TabPanelIndex", page < 3 ? page + 1 : 0}}));
+      auto c = b.Add<Canvas>(
+          "Square" + std::to_string(page),
+          Join(page < 3 ? Rect(40, 60, 30, 30) : Rect(200, 60, 30, 30),
+               {{"InitialParent", std::string("Tabs")}, {"TabPanelIndex", page < 3 ? page + 1 : 0}}));
       auto pic = Picture::New(30, 30, 32);
       pic->Graphics()->ForeColor(Color{colours[page]});
       pic->Graphics()->FillRect(0, 0, 30, 30);
@@ -187,7 +193,9 @@ Ref<Board> PanelBoard() {
   });
 }
 
-Color At(const Ref<Window>& w, int32_t x, int32_t y) { return fw::testing::GrabWindow(w)->Graphics()->Pixel(x, y); }
+Color At(const Ref<Window>& w, int32_t x, int32_t y) {
+  return fw::testing::GrabWindow(w)->Graphics()->Pixel(x, y);
+}
 
 }  // namespace
 
@@ -296,8 +304,9 @@ TEST(TextArea, ScrollsOnlyWhenTheTextIsLongerThanTheArea) {
 TEST(TextArea, BorderAndColours) {
   auto w = Open([](Board& b) {
     b.Add<TextArea>("Framed", Join(Rect(10, 10, 100, 60), {{"Border", true}, {"BackColor", Color{0xFFFF00}}}));
-    b.Add<TextArea>("Bare", Join(Rect(120, 10, 100, 60),
-                                 {{"Border", false}, {"ScrollbarVertical", false}, {"BackColor", Color{0xFFFF00}}}));
+    b.Add<TextArea>("Bare",
+                    Join(Rect(120, 10, 100, 60),
+                         {{"Border", false}, {"ScrollbarVertical", false}, {"BackColor", Color{0xFFFF00}}}));
   });
   Ref<Picture> framed = fw::testing::GrabControl(w->ControlAs<TextArea>("Framed"));
   Ref<Picture> bare = fw::testing::GrabControl(w->ControlAs<TextArea>("Bare"));
@@ -315,13 +324,17 @@ TEST(TextControls, DesignValuesThatCannotBeHonouredAreRefused) {
   auto area = w->ControlAs<TextArea>("T");
   auto label = w->ControlAs<Label>("L");
   const PropertyList refused[] = {
-      {{"TextUnit", int32_t{3}}}, {{"Styled", true}},           {{"LimitText", int32_t{10}}},
-      {{"Mask", std::string("#")}}, {{"DataField", std::string("f")}}, {{"NoSuchThing", true}},
+      {{"TextUnit", int32_t{3}}},         {{"Styled", true}},
+      {{"LimitText", int32_t{10}}},       {{"Mask", std::string("#")}},
+      {{"DataField", std::string("f")}},  {{"NoSuchThing", true}},
       {{"ReadOnly", std::string("yes")}},
   };
   for (const PropertyList& p : refused) EXPECT_THROW(SetProperties(*area, p), DesignPropertyError) << p[0].first;
   EXPECT_THROW(SetProperties(*label, {{"DataSource", std::string("db")}}), DesignPropertyError);
-  EXPECT_NO_THROW(SetProperties(*area, {{"Styled", false}, {"LimitText", int32_t{0}}, {"Mask", std::string()},
-                                        {"HideSelection", true}, {"AutomaticallyCheckSpelling", false}}));
+  EXPECT_NO_THROW(SetProperties(*area, {{"Styled", false},
+                                        {"LimitText", int32_t{0}},
+                                        {"Mask", std::string()},
+                                        {"HideSelection", true},
+                                        {"AutomaticallyCheckSpelling", false}}));
   EXPECT_NO_THROW(SetProperties(*label, {{"Transparent", false}, {"DataField", std::string()}}));
 }

@@ -46,13 +46,15 @@ class TestWindow : public Window {
   TestWindow() : Window("TestWindow.TestWindow") {}
   void Layout() override {
     g_log.push_back("layout");
-    SetProperties(*this, {{"Width", int32_t{120}}, {"Height", int32_t{80}}, {"Resizeable", false},
-                          {"Title", std::string("Test")}});
+    SetProperties(
+        *this,
+        {{"Width", int32_t{120}}, {"Height", int32_t{80}}, {"Resizeable", false}, {"Title", std::string("Test")}});
   }
   void CreateControls() override {
     g_log.push_back("create");
     auto c = MakeControl<LogCanvas>("Pad");
-    SetProperties(*c, {{"Left", int32_t{20}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
+    SetProperties(*c,
+                  {{"Left", int32_t{20}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   void AddMenuHandlers(Ref<Window>) override { g_log.push_back("menus"); }
   void Event_Open() override { g_log.push_back("open window"); }
@@ -169,11 +171,11 @@ class PlainWindow : public Window {
   PlainWindow() : Window("PlainWindow.PlainWindow") {}
   void CreateControls() override {
     auto c = MakeControl<SelfDrawingCanvas>("Self");
-    SetProperties(*c, {{"Left", int32_t{250}}, {"Top", int32_t{250}}, {"Width", int32_t{20}}, {"Height", int32_t{20}}});
+    SetProperties(
+        *c, {{"Left", int32_t{250}}, {"Top", int32_t{250}}, {"Width", int32_t{20}}, {"Height", int32_t{20}}});
   }
 };
 }  // namespace
-
 
 namespace {
 // A window made only of its design properties.
@@ -195,19 +197,45 @@ TEST(Window, DesignPropertiesReachThePlatformWindow) {
   };
   const Case cases[] = {
       {"fixed by its limits, resizable flag left on",
-       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"MinWidth", int32_t{150}}, {"MinHeight", int32_t{90}},
-        {"MaxWidth", int32_t{150}}, {"MaxHeight", int32_t{90}}, {"MaximizeButton", false}},
-       true, false, true, true, false},
+       {{"Width", int32_t{150}},
+        {"Height", int32_t{90}},
+        {"MinWidth", int32_t{150}},
+        {"MinHeight", int32_t{90}},
+        {"MaxWidth", int32_t{150}},
+        {"MaxHeight", int32_t{90}},
+        {"MaximizeButton", false}},
+       true,
+       false,
+       true,
+       true,
+       false},
       {"not resizable: no maximise button even when asked",
        {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"Resizeable", false}, {"MaximizeButton", true}},
-       true, false, true, true, false},
+       true,
+       false,
+       true,
+       true,
+       false},
       {"resizable document window",
        {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"MinWidth", int32_t{100}}, {"MaxWidth", int32_t{400}}},
-       false, true, true, true, false},
+       false,
+       true,
+       true,
+       true,
+       false},
       {"modal dialog frame without buttons",
-       {{"Width", int32_t{150}}, {"Height", int32_t{90}}, {"Frame", int32_t{2}}, {"Resizeable", false},
-        {"CloseButton", false}, {"MinimizeButton", false}, {"MaximizeButton", false}},
-       true, false, false, false, true},
+       {{"Width", int32_t{150}},
+        {"Height", int32_t{90}},
+        {"Frame", int32_t{2}},
+        {"Resizeable", false},
+        {"CloseButton", false},
+        {"MinimizeButton", false},
+        {"MaximizeButton", false}},
+       true,
+       false,
+       false,
+       false,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -369,7 +397,8 @@ class OneCanvasWindow : public Window {
   void Layout() override { SetProperties(*this, {{"Width", int32_t{90}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
     auto c = MakeControl<C>("Counter");
-    SetProperties(*c, {{"Left", int32_t{0}}, {"Top", int32_t{0}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
+    SetProperties(*c,
+                  {{"Left", int32_t{0}}, {"Top", int32_t{0}}, {"Width", int32_t{30}}, {"Height", int32_t{30}}});
   }
 };
 using CountingWindow = OneCanvasWindow<CountingCanvas>;
@@ -457,7 +486,8 @@ class MoveWindow : public Window {
   void Layout() override { SetProperties(*this, {{"Width", int32_t{100}}, {"Height", int32_t{60}}}); }
   void CreateControls() override {
     auto c = MakeControl<MoveCanvas>("Pad");
-    SetProperties(*c, {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
+    SetProperties(*c,
+                  {{"Left", int32_t{10}}, {"Top", int32_t{10}}, {"Width", int32_t{40}}, {"Height", int32_t{30}}});
   }
   Ref<MoveCanvas> Pad() { return ControlAs<MoveCanvas>("Pad"); }
 };

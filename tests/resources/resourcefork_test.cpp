@@ -46,7 +46,9 @@ std::string SquareCursor(int16_t row = 3, int16_t column = 5) {
 }
 
 TEST(ResourceFork, FindsEachEntryByTypeAndNumber) {
-  const fw::ResourceFork fork(File({{"CURS", 168, SquareCursor()}, {"TEXT", 168, "hello"}, {"TEXT", -2, ""},
+  const fw::ResourceFork fork(File({{"CURS", 168, SquareCursor()},
+                                    {"TEXT", 168, "hello"},
+                                    {"TEXT", -2, ""},
                                     {"TEXT", 7, std::string("a\0b", 3)}}));
   ASSERT_TRUE(fork.Valid());
   EXPECT_EQ(fork.Resource("TEXT", 168), "hello");
@@ -154,7 +156,9 @@ TEST(ResourceFork, TheApplicationTakesOnlyARegularFileOfBoundedSize) {
       {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", path); }},
       {"a folder", [&] { fs::create_directory(path); }},
       {"a well-formed file above 16 MiB",
-       [&] { testsupport::WriteFile(path, File({{"TEXT", 1, std::string((16 << 20) + 1, 'x')}})); }},
+       [&] {
+         testsupport::WriteFile(path, File({{"TEXT", 1, std::string((16 << 20) + 1, 'x')}}));
+       }},
   };
   for (const auto& [what, make] : cases) {
     fs::remove_all(path);

@@ -71,7 +71,8 @@ TEST(ResourcePictures, NineTilesOfEverySheetDifferFromEachOther) {
     ASSERT_TRUE(sheet) << name;
     for (int a = 0; a < 9; ++a) {
       for (int b = a + 1; b < 9; ++b) {
-        const int n = DifferingPixels(sheet, 64 * (a % 3), 64 * (a / 3), sheet, 64 * (b % 3), 64 * (b / 3), 64, 64);
+        const int n = DifferingPixels(sheet, 64 * (a % 3), 64 * (a / 3), sheet, 64 * (b % 3), 64 * (b / 3), 64,
+                                      64);
         // At least a twentieth of a tile must tell the two apart.
         EXPECT_GT(n, 64 * 64 / 20) << name << ": tiles " << a << " and " << b << " look alike";
       }

@@ -66,11 +66,10 @@ class OnScreen : public ::testing::Test {
     // allocations the sanitizer build must be told about.
     app_ = std::make_unique<Process>(
         std::vector<std::string>{std::string(PANDRISK_BINARY_DIR) + "/showwindow"},
-        std::map<std::string, std::string>{
-            {"DISPLAY", display_->Name()},
-            {"QT_QPA_PLATFORM", "xcb"},
-            {"LSAN_OPTIONS", "suppressions=" + std::string(PANDRISK_SOURCE_DIR) +
-                                 "/tests/support/lsan.supp:print_suppressions=0"}},
+        std::map<std::string, std::string>{{"DISPLAY", display_->Name()},
+                                           {"QT_QPA_PLATFORM", "xcb"},
+                                           {"LSAN_OPTIONS", "suppressions=" + std::string(PANDRISK_SOURCE_DIR) +
+                                                                "/tests/support/lsan.supp:print_suppressions=0"}},
         Process::Streams{"", "", true});
     ASSERT_GT(app_->pid(), 0);
   }
@@ -95,7 +94,8 @@ class OnScreen : public ::testing::Test {
   std::string WindowId() {
     const auto until = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < until) {
-      const std::string id = OnDisplay("xdotool search --onlyvisible --pid " + std::to_string(app_->pid()) + " | tail -n 1");
+      const std::string id = OnDisplay("xdotool search --onlyvisible --pid " + std::to_string(app_->pid()) +
+                                       " | tail -n 1");
       if (!id.empty()) return id;
       Pause(100);
     }

@@ -83,7 +83,9 @@ void Display::KillServer() {
   xvfb_->Wait(5000);
 }
 
-std::string Display::Xdotool(const std::string& args) { return Run("DISPLAY=" + name_ + " xdotool " + args + " 2>/dev/null"); }
+std::string Display::Xdotool(const std::string& args) {
+  return Run("DISPLAY=" + name_ + " xdotool " + args + " 2>/dev/null");
+}
 
 std::string Display::Property(const std::string& window, const std::string& name) {
   const std::string out = Run("DISPLAY=" + name_ + " xprop -id " + window + " " + name + " 2>/dev/null");
@@ -91,8 +93,8 @@ std::string Display::Property(const std::string& window, const std::string& name
 }
 
 bool Display::Popup(const std::string& window) {
-  return Run("DISPLAY=" + name_ + " xwininfo -id " + window + " 2>/dev/null").find("Override Redirect State: yes") !=
-         std::string::npos;
+  return Run("DISPLAY=" + name_ + " xwininfo -id " + window + " 2>/dev/null")
+             .find("Override Redirect State: yes") != std::string::npos;
 }
 
 std::vector<std::string> Display::Popups(pid_t pid) {

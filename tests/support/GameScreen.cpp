@@ -85,8 +85,8 @@ void GameScreen::OpenMenu(int n) {
 void GameScreen::SaveScreen(const std::string& pngPath) {
   int x = 0, y = 0;
   display_->Geometry(window_, &x, &y, nullptr, nullptr);
-  Run("DISPLAY=" + display_->Name() + " import -window root -crop 540x440+" + std::to_string(std::max(0, x - 20)) + "+" +
-      std::to_string(std::max(0, y - 40)) + " " + pngPath + " 2>/dev/null");
+  Run("DISPLAY=" + display_->Name() + " import -window root -crop 540x440+" + std::to_string(std::max(0, x - 20)) +
+      "+" + std::to_string(std::max(0, y - 40)) + " " + pngPath + " 2>/dev/null");
 }
 
 namespace {

@@ -21,7 +21,8 @@ class GameScreen {
  public:
   // Starts the game on a display of its own; Ok() is false where there is
   // no virtual display to be had.
-  explicit GameScreen(const std::map<std::string, std::string>& env = {}, const std::string& binary = GameBinary());
+  explicit GameScreen(const std::map<std::string, std::string>& env = {},
+                      const std::string& binary = GameBinary());
   ~GameScreen();
   bool Ok() const { return ok_; }
   Display& display() { return *display_; }
@@ -37,10 +38,15 @@ class GameScreen {
   void Key(const std::string& keys);
   // The middle of a row button, of the shuffle and of the align button.
   void ClickRow(int row) {
-    Click(layout::kRowButtonX + layout::kRowButtonWidth / 2, layout::kRowButtonTop[row] + layout::kRowButtonHeight / 2);
+    Click(layout::kRowButtonX + layout::kRowButtonWidth / 2,
+          layout::kRowButtonTop[row] + layout::kRowButtonHeight / 2);
   }
-  void ClickShuffle() { Click(layout::kStartButtonX + layout::kCommandWidth / 2, layout::kStripY + layout::kCommandHeight / 2); }
-  void ClickAlign() { Click(layout::kResetButtonX + layout::kCommandWidth / 2, layout::kStripY + layout::kCommandHeight / 2); }
+  void ClickShuffle() {
+    Click(layout::kStartButtonX + layout::kCommandWidth / 2, layout::kStripY + layout::kCommandHeight / 2);
+  }
+  void ClickAlign() {
+    Click(layout::kResetButtonX + layout::kCommandWidth / 2, layout::kStripY + layout::kCommandHeight / 2);
+  }
   // Opens the n-th menu of the menu bar (0 File .. 3 help) with the mouse
   // and the arrow keys.
   void OpenMenu(int n);

@@ -125,7 +125,8 @@ bool Process::WaitUntilCatching(int sig, int ms) {
         std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
         std::string line;
         while (std::getline(in, line))
-          if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
+          if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
         return false;
       },
       ms);

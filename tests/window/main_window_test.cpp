@@ -31,8 +31,8 @@ namespace {
       const Color want = expected->Graphics()->Pixel(px, py);
       const Color got = shot->Graphics()->Pixel(x + px, y + py);
       if (want != got)
-        return ::testing::AssertionFailure() << "pixel (" << px << ", " << py << ") is " << std::hex << got.value
-                                             << ", not " << want.value;
+        return ::testing::AssertionFailure()
+               << "pixel (" << px << ", " << py << ") is " << std::hex << got.value << ", not " << want.value;
     }
   return ::testing::AssertionSuccess();
 }
@@ -153,8 +153,8 @@ TEST_F(MainWindowTest, OnlyTheListedEventsAreAttached) {
   EXPECT_TRUE(field->Created.IsAttached());
   EXPECT_FALSE(field->MouseDown.IsAttached());
   EXPECT_FALSE(field->Paint.IsAttached());
-  for (Ref<PictureButton> b : {w->KickButton(0), w->KickButton(1), w->KickButton(2), w->StartButton(),
-                               w->ResetButton()}) {
+  for (Ref<PictureButton> b :
+       {w->KickButton(0), w->KickButton(1), w->KickButton(2), w->StartButton(), w->ResetButton()}) {
     SCOPED_TRACE(b->Name() + " " + std::to_string(b->Index()));
     EXPECT_TRUE(b->SetUp.IsAttached());
     EXPECT_TRUE(b->Action.IsAttached());

@@ -13,13 +13,13 @@ namespace art {
 // One palette for the whole game: indigo lacquer, washi paper, vermilion,
 // gold and cherry blossom.
 namespace pal {
-inline const QColor kFrame{0x27, 0x33, 0x5C};        // window frame, indigo
-inline const QColor kFrameLight{0x3A, 0x4B, 0x80};   // its highlights
-inline const QColor kFrameDark{0x17, 0x1E, 0x38};    // its shadows
-inline const QColor kTray{0x14, 0x1A, 0x31};         // the board's recess
-inline const QColor kTrayLine{0x22, 0x2C, 0x52};     // wave lines in the recess
-inline const QColor kInk{0x1B, 0x23, 0x40};          // text and outlines
-inline const QColor kPaper{0xF6, 0xEE, 0xDC};        // washi cream
+inline const QColor kFrame{0x27, 0x33, 0x5C};       // window frame, indigo
+inline const QColor kFrameLight{0x3A, 0x4B, 0x80};  // its highlights
+inline const QColor kFrameDark{0x17, 0x1E, 0x38};   // its shadows
+inline const QColor kTray{0x14, 0x1A, 0x31};        // the board's recess
+inline const QColor kTrayLine{0x22, 0x2C, 0x52};    // wave lines in the recess
+inline const QColor kInk{0x1B, 0x23, 0x40};         // text and outlines
+inline const QColor kPaper{0xF6, 0xEE, 0xDC};       // washi cream
 inline const QColor kPaperShade{0xE4, 0xD5, 0xB4};
 inline const QColor kVermilion{0xD9, 0x47, 0x2B};
 inline const QColor kVermilionLight{0xF0, 0x73, 0x4E};

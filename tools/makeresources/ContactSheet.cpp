@@ -18,8 +18,8 @@ const QColor kTextColour(0x30, 0x30, 0x30);
 // What the game window shows at one moment.
 struct Frame {
   int pattern = 0;
-  int kickRow = -1;   // the row that slides, or -1 when nothing moves
-  int slide = 0;      // its displacement step, 1..4
+  int kickRow = -1;  // the row that slides, or -1 when nothing moves
+  int slide = 0;     // its displacement step, 1..4
   bool buttonsDisabled = false;
   bool complete = true;
 };
@@ -220,7 +220,9 @@ void Lay(Sheet& s, const std::vector<NamedPicture>& pictures, const Cursor& curs
     const QRect r = s.Place(300, 60);
     DrawWave(s.Painter(), r, snd.samples);
     const Level level = Measure(snd.samples);
-    auto db = [](double v) { return v > 0 ? QString::number(20 * std::log10(v), 'f', 1) + " dBFS" : QString("silent"); };
+    auto db = [](double v) {
+      return v > 0 ? QString::number(20 * std::log10(v), 'f', 1) + " dBFS" : QString("silent");
+    };
     s.Caption(r, QString("%1.wav  %2 ms").arg(snd.name).arg(snd.samples.size() * 1000 / kSampleRate),
               QString("peak %1, loudness %2").arg(db(level.peak), db(level.loudness)));
   }

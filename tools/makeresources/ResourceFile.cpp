@@ -8,22 +8,10 @@ namespace {
 
 // 'X' black, '.' white, ' ' transparent.
 const char* const kHand[16] = {
-    "     XX         ",
-    "    X..X        ",
-    "    X..X        ",
-    "    X..X        ",
-    "    X..XXX      ",
-    "    X..X..XXX   ",
-    "    X..X..X..X  ",
-    " XX X..X..X..XX ",
-    "X..XX........X.X",
-    "X...X..........X",
-    " X.............X",
-    "  X............X",
-    "  X...........X ",
-    "   X..........X ",
-    "    X........X  ",
-    "    XXXXXXXXXX  ",
+    "     XX         ", "    X..X        ", "    X..X        ", "    X..X        ",
+    "    X..XXX      ", "    X..X..XXX   ", "    X..X..X..X  ", " XX X..X..X..XX ",
+    "X..XX........X.X", "X...X..........X", " X.............X", "  X............X",
+    "  X...........X ", "   X..........X ", "    X........X  ", "    XXXXXXXXXX  ",
 };
 
 void Append16(QByteArray& out, uint16_t v) {

@@ -277,7 +277,7 @@ QImage DrawFlowerTiles() {
   struct Falling {
     double x, y, angle, size;
   };
-  const Falling falling[] = {{24, 24, 0.7, 13}, {58, 44, 2.2, 9},   {150, 128, 1.1, 11},
+  const Falling falling[] = {{24, 24, 0.7, 13},   {58, 44, 2.2, 9}, {150, 128, 1.1, 11},
                              {118, 178, 2.8, 12}, {30, 96, 4.0, 8}, {140, 6, 5.2, 9}};
   for (const Falling& f : falling) {
     QTransform t;
@@ -344,7 +344,8 @@ void TwistedRibbon(QPainter& p, const std::vector<QPointF>& points, double width
   for (size_t i = 0; i + 1 < c.size(); ++i) {
     const double t = 0.5 * (turn[i] + turn[i + 1]);
     if (t <= 0.35) continue;
-    p.setPen(QPen(QColor(255, 255, 255, static_cast<int>(110 * (t - 0.35) / 0.65)), 2.0, Qt::SolidLine, Qt::FlatCap));
+    p.setPen(
+        QPen(QColor(255, 255, 255, static_cast<int>(110 * (t - 0.35) / 0.65)), 2.0, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(0.6 * left[i] + 0.4 * right[i], 0.6 * left[i + 1] + 0.4 * right[i + 1]);
   }
   p.setBrush(Qt::NoBrush);
@@ -370,8 +371,19 @@ QImage DrawRibbonTiles() {
   }
 
   TwistedRibbon(p,
-                {{-20, 40}, {30, 18}, {80, 40}, {78, 96}, {30, 118}, {26, 170}, {86, 176}, {120, 130},
-                 {160, 150}, {178, 100}, {150, 60}, {170, 14}, {215, 10}},
+                {{-20, 40},
+                 {30, 18},
+                 {80, 40},
+                 {78, 96},
+                 {30, 118},
+                 {26, 170},
+                 {86, 176},
+                 {120, 130},
+                 {160, 150},
+                 {178, 100},
+                 {150, 60},
+                 {170, 14},
+                 {215, 10}},
                 22, 130, 0.0, QColor(0xEE, 0x8C, 0xA8), QColor(0xCF, 0x68, 0x88), QColor(0xA8, 0x45, 0x66));
   TwistedRibbon(p, {{-20, 120}, {40, 70}, {110, 80}, {130, 20}, {100, -20}}, 18, 110, 1.2, pal::kLilac,
                 pal::kLilacBack, pal::kLilacEdge);

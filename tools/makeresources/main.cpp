@@ -35,7 +35,8 @@ bool WriteBytes(const QString& path, const QByteArray& bytes) {
 bool WritePng(const QString& path, const QImage& image) {
   QImageWriter writer(path, "png");
   if (!writer.write(image)) {
-    std::fprintf(stderr, "makeresources: cannot write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
+    std::fprintf(stderr, "makeresources: cannot write %s: %s\n", qPrintable(path),
+                 qPrintable(writer.errorString()));
     return false;
   }
   return true;
