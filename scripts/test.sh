@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+scripts/format.sh --check
 scripts/build.sh
 jobs=$(nproc)
 ctest --preset dev -j "$jobs"
