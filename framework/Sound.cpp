@@ -14,11 +14,10 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
-#include <system_error>
 
+#include "framework/FilesPrivate.h"
 #include "framework/SoundMixer.h"
 #include "framework/Time.h"
 
@@ -129,16 +128,10 @@ std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::strin
 }
 
 Ref<Sound> LoadSound(const std::string& path) {
-  std::error_code ec;
-  // Only a regular file: opening a pipe or a device could block or never end.
-  if (!fs::is_regular_file(fs::path(path), ec)) return nullptr;
-  const uintmax_t size = fs::file_size(fs::path(path), ec);
-  if (ec || size > kMaxWaveBytes) return nullptr;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return nullptr;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (static_cast<uintmax_t>(in.gcount()) != size) return nullptr;
+  // Only a regular file of bounded size: a pipe or a device could block or
+  // never end.
+  std::string bytes;
+  if (!files::ReadRegularFile(path, kMaxWaveBytes, bytes)) return nullptr;
   auto data = DecodeWave(bytes, fs::path(path).filename().string());
   if (!data) return nullptr;
   return New<Sound>(std::move(data));
