@@ -44,7 +44,7 @@ void Appl::Event_Close() { ItsPrefs->Save(); }
 
 void Appl::Event_EnableMenuItems() {
   const int32_t v = ItsSoundPlayer->RefVolume();
-  for (int32_t i = 0; i <= 9; ++i) {
+  for (int32_t i = 0; i <= SoundPlayer::kMuteIndex; ++i) {
     if (i == v) {
       GameMenuSoundVol(i)->Checked(true);
     } else {

@@ -6,5 +6,5 @@
 
 #include "framework/Menu.h"
 
-// The sound-volume item of that index (0..9).
+// The sound-volume item of that index (0 .. SoundPlayer::kMuteIndex).
 fw::Ref<fw::MenuItem> GameMenuSoundVol(int32_t index);

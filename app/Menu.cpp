@@ -1,7 +1,11 @@
 #include "app/Menu.h"
 
 #include <cstdint>
+#include <iterator>
 #include <string>
+
+#include "engine/GameField.h"
+#include "engine/SoundPlayer.h"
 
 using namespace fw;
 
@@ -84,16 +88,17 @@ void Menu::Untitled3() {
   Child("UntitledMenu1")->Append(Make("UntitledMenu3", true, "-"));
   // The pattern index of the board: ring, numbers, flower, ribbon.
   const char* const patterns[] = {"図柄：環", "図柄：数字", "図柄：花", "図柄：リボン"};
-  for (int32_t i = 0; i < 4; ++i)
+  static_assert(std::size(patterns) == GameField::kPatterns);
+  for (int32_t i = 0; i < GameField::kPatterns; ++i)
     Child("UntitledMenu1")->Append(MakeMember("GameMenuBlock", i, patterns[i], "Cmd+" + std::to_string(i)));
   Child("UntitledMenu1")->Append(Make("UntitledMenu2", true, "-"));
   Child("UntitledMenu1")->Append(Make("GameMenuSound", true, "効果音"));
-  // The volume index of the sound player: nine squares the loudest, one the
-  // quietest, then mute.
-  for (int32_t i = 0; i < 10; ++i) {
+  // The volume index of the sound player: as many squares as there are
+  // levels for the loudest, one for the quietest, then mute.
+  for (int32_t i = 0; i <= SoundPlayer::kMuteIndex; ++i) {
     std::string text;
-    if (i < 9) {
-      for (int32_t k = 0; k < 9 - i; ++k) text += "■";
+    if (i < SoundPlayer::kLevels) {
+      for (int32_t k = 0; k < SoundPlayer::kLevels - i; ++k) text += "■";
     } else {
       text = "消音";
     }

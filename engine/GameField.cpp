@@ -1,5 +1,7 @@
 #include "engine/GameField.h"
 
+#include <iterator>
+
 #include "app/App.h"
 #include "engine/Media.h"
 #include "engine/SoundPlayer.h"
@@ -12,6 +14,10 @@ constexpr int32_t kCompleteSoundPriority = 4;
 constexpr int32_t kShufflePushes = 101;
 
 enum Phase : int32_t { kIdle = 0, kRowSlides = 1, kColumnFalls = 2, kTileDrops = 3, kCheckDue = 4 };
+
+// The tile sheet of each pattern.
+fw::Ref<fw::Picture> (*const kPatternPictures[])() = {Tile0Pict, Tile1Pict, Tile2Pict, Tile3Pict};
+static_assert(std::size(kPatternPictures) == GameField::kPatterns);
 
 }  // namespace
 
@@ -106,7 +112,7 @@ void GameField::GameStart() {
   KickLine = 0;
   for (int32_t i = 0; i < kShufflePushes; ++i) {
     const int32_t r = static_cast<int32_t>(fw::Rnd() * 10000.0);
-    const int32_t m = r % 3;
+    const int32_t m = r % kSize;
     const int32_t line = m == 0 ? 0 : m == 1 ? 1 : 2;
     RotateRow(line);
     RotateColumn(line);
@@ -133,15 +139,8 @@ void GameField::BlockCheck() {
 }
 
 void GameField::SetBlockPicture(int32_t index) {
-  switch (index) {
-    case 1: ItsBlockPicture = Tile1Pict(); break;
-    case 2: ItsBlockPicture = Tile2Pict(); break;
-    case 3: ItsBlockPicture = Tile3Pict(); break;
-    default:
-      index = 0;
-      ItsBlockPicture = Tile0Pict();
-      break;
-  }
+  if (index < 0 || index >= kPatterns) index = 0;
+  ItsBlockPicture = kPatternPictures[index]();
   ItsBlockPictIndex = index;
 }
 
@@ -198,5 +197,6 @@ void GameField::PaintOffscreen() {
     }
   }
 
-  if (GamePhase1 == kRowSlides) g->DrawPicture(PushPict(), 196 - kStepPixels * p, kCell * k + kOrigin);
+  if (GamePhase1 == kRowSlides)
+    g->DrawPicture(PushPict(), layout::kPushMarkerX - kStepPixels * p, kCell * k + kOrigin);
 }

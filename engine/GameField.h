@@ -21,11 +21,13 @@
 
 class GameField : public OffscreenCanvas {
  public:
-  static constexpr int32_t kSize = 3;                       // columns and rows
+  static constexpr int32_t kSize = layout::kBoardSize;      // columns and rows
   static constexpr int32_t kCell = layout::kCell;           // pixels per cell
   static constexpr int32_t kOrigin = layout::kBoardOrigin;  // the board's top-left corner in the control
-  static constexpr int32_t kStepPixels = 16;
+  static constexpr int32_t kStepPixels = layout::kStepPixels;
   static constexpr int32_t kLastStep = 4;
+  // Tile patterns 0 .. kPatterns - 1: ring, numbers, flower, ribbon.
+  static constexpr int32_t kPatterns = 4;
 
   GameField();
   ~GameField() override;
@@ -43,7 +45,7 @@ class GameField : public OffscreenCanvas {
   virtual void GameStart();
   // Solves the board at once.
   virtual void GameReset();
-  // Chooses tile pattern 1, 2 or 3; any other value chooses 0.
+  // Chooses that tile pattern; a value that is no pattern chooses 0.
   virtual void SetBlockPicture(int32_t index);
   // The current pattern; -1 until one is chosen.
   virtual int32_t RefBlockPictIndex();

@@ -1,13 +1,15 @@
 #include "engine/SoundPlayer.h"
 
+#include <iterator>
+
 #include "framework/Time.h"
 
 namespace {
 
-constexpr int32_t kMuteIndex = 9;
-constexpr int32_t kLevels = 9;
-constexpr int32_t kVolumes[kLevels] = {100, 70, 50, 35, 25, 17, 12, 8, 6};
-constexpr const char* kCodes[kLevels] = {"A", "B", "C", "D", "E", "F", "G", "H", "I"};
+// The volume and the save code of each level.
+constexpr int32_t kVolumes[] = {100, 70, 50, 35, 25, 17, 12, 8, 6};
+constexpr const char* kCodes[] = {"A", "B", "C", "D", "E", "F", "G", "H", "I"};
+static_assert(std::size(kVolumes) == SoundPlayer::kLevels && std::size(kCodes) == SoundPlayer::kLevels);
 constexpr const char* kMuteCode = "0";
 
 // Priorities that priority mode plays at once, and those it drops.

@@ -1,4 +1,4 @@
-// The sound-effect player: ten volume levels with their save codes, a
+// The sound-effect player: volume levels and mute with their save codes, a
 // priority queue of 16 sounds emptied once per clock tick, and an idle sound
 // played after a set time of quiet.
 #pragma once
@@ -13,6 +13,9 @@
 class SoundPlayer : public fw::Object {
  public:
   static constexpr int32_t kQueueSize = 16;
+  // Volume levels 0 .. kLevels - 1, loud to soft; the index after them mutes.
+  static constexpr int32_t kLevels = 9;
+  static constexpr int32_t kMuteIndex = kLevels;
 
   SoundPlayer();
   ~SoundPlayer() override;
@@ -25,10 +28,10 @@ class SoundPlayer : public fw::Object {
   virtual bool RefEnable();
   // Never called by the game; kept whole on purpose (docs/ARCHITECTURE.md).
   virtual void Beep();
-  // 0..8 loud to soft; any other index mutes (index 9).
+  // A level, loud to soft; any other index mutes (kMuteIndex).
   virtual void SetVolume(int32_t index);
   virtual int32_t RefVolume();
-  // One character: "A".."I" for levels 0..8, "0" otherwise.
+  // One character: "A".."I" for the levels, "0" otherwise.
   virtual std::string SaveData();
   // The inverse of SaveData; any other text gives level 0.
   virtual void RestoreData(const std::string& code);

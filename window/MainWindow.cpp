@@ -108,7 +108,7 @@ void MainWindow::CreateControls0() {
     AttachMethod(field->BlockMoved, *this, &MainWindow::TheGameField_BlockMoved, *field);
     AttachMethod(field->Created, *this, &MainWindow::TheGameField_Created, *field);
   }
-  for (int32_t i = 0; i < 3; ++i) {
+  for (int32_t i = 0; i < kBoardSize; ++i) {
     Ref<PictureButton> button = MakeControl<KickButtonControl>("KickButton", i);
     button->Backdrop(ButtonPictN());
     SetProperties(*button, ControlDesign(kRowButtonX, kRowButtonTop[i], kRowButtonWidth, kRowButtonHeight, 1 + i,
@@ -166,7 +166,7 @@ void MainWindow::TheGameField_Created(Ref<GameField> sender) {
 
 // The row buttons are locked while a push runs.
 void MainWindow::TheGameField_OperationLock(Ref<GameField> /*sender*/, bool lock) {
-  for (int32_t i = 0; i < 3; ++i) {
+  for (int32_t i = 0; i < kBoardSize; ++i) {
     if (lock)
       KickButton(i)->ButtonDisable();
     else
@@ -254,7 +254,7 @@ void MainWindow::AddMenuHandlers(Ref<fw::Window> w) {
 void MainWindow::Event_EnableMenuItems() {
   GameMenuStart()->Enable();
   GameMenuReset()->Enable();
-  for (int32_t i = 0; i < 4; ++i) {
+  for (int32_t i = 0; i < GameField::kPatterns; ++i) {
     if (TheGameField()->RefBlockPictIndex() == i) {
       GameMenuBlock(i)->Checked(true);
     } else {

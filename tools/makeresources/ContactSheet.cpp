@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <cmath>
+#include <iterator>
 
 #include "Art.h"
 
@@ -32,16 +33,17 @@ QImage ComposeWindow(const std::vector<NamedPicture>& pics, const Frame& f) {
   {
     QPainter b(&board);
     const QImage tiles = FindPicture(pics, QString("Tile%1Pict").arg(f.pattern));
-    for (int y = 0; y < 3; ++y) {
-      for (int x = 0; x < 3; ++x) {
-        const int n = 3 * y + x;  // solved: every tile at home
-        const int dx = (y == f.kickRow) ? -16 * f.slide : 0;
+    for (int y = 0; y < kBoardSize; ++y) {
+      for (int x = 0; x < kBoardSize; ++x) {
+        const int n = kBoardSize * y + x;  // solved: every tile at home
+        const int dx = (y == f.kickRow) ? -kStepPixels * f.slide : 0;
         b.drawImage(QPoint(kCell * x + kBoardOrigin + dx, kCell * y + kBoardOrigin), tiles,
-                    QRect(kCell * (n % 3), kCell * (n / 3), kCell, kCell));
+                    QRect(kCell * (n % kBoardSize), kCell * (n / kBoardSize), kCell, kCell));
       }
     }
     if (f.kickRow >= 0) {
-      b.drawImage(QPoint(196 - 16 * f.slide, kCell * f.kickRow + kBoardOrigin), FindPicture(pics, "PushPict"));
+      b.drawImage(QPoint(kPushMarkerX - kStepPixels * f.slide, kCell * f.kickRow + kBoardOrigin),
+                  FindPicture(pics, "PushPict"));
     }
   }
   p.drawImage(0, 0, board);
@@ -147,10 +149,9 @@ void DrawWave(QPainter& p, const QRect& r, const std::vector<int16_t>& samples) 
 
 void Lay(Sheet& s, const std::vector<NamedPicture>& pictures, const Cursor& cursor,
          const std::vector<NamedSound>& sounds) {
-  static const char* const kPatterns[4] = {"0  環  ring", "1  数字  numbers", "2  花  flower",
-                                           "3  リボン  ribbon"};
+  static const char* const kPatterns[] = {"0  環  ring", "1  数字  numbers", "2  花  flower", "3  リボン  ribbon"};
   s.Heading(QString::fromUtf8("The solved boards, as the game window shows them (1x)"));
-  for (int pattern = 0; pattern < 4; ++pattern) {
+  for (int pattern = 0; pattern < static_cast<int>(std::size(kPatterns)); ++pattern) {
     const QRect r = s.Place(kWindowWidth, kWindowHeight);
     s.Painter().drawImage(r.topLeft(), ComposeWindow(pictures, Frame{pattern}));
     s.Caption(r, QString::fromUtf8(kPatterns[pattern]));
@@ -180,7 +181,7 @@ void Lay(Sheet& s, const std::vector<NamedPicture>& pictures, const Cursor& curs
     }
   }
   s.Heading("The same at 2x");
-  for (int pattern = 0; pattern < 4; ++pattern) {
+  for (int pattern = 0; pattern < static_cast<int>(std::size(kPatterns)); ++pattern) {
     const QRect r = s.Place(2 * kWindowWidth, 2 * kWindowHeight);
     s.Painter().drawImage(r.topLeft(), Scaled(ComposeWindow(pictures, Frame{pattern}), 2));
     s.Caption(r, QString::fromUtf8(kPatterns[pattern]));

@@ -58,7 +58,7 @@ QImage DrawBackPict() {
   {
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRect tray(kBoardOrigin, kBoardOrigin, 3 * kCell, 3 * kCell);
+    const QRect tray(kBoardOrigin, kBoardOrigin, kBoardSize * kCell, kBoardSize * kCell);
     p.fillRect(tray, pal::kTray);
     Waves(p, tray, 16, pal::kTray, pal::kTrayLine);
   }

@@ -20,7 +20,7 @@ namespace tiles {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kSheet = 3 * kCell;
+constexpr int kSheet = kBoardSize * kCell;
 
 // A light top-left and a dark bottom-right edge on every cell, so that the
 // tiles read as tiles while the whole picture stays continuous.
@@ -135,8 +135,8 @@ QImage DrawNumberTiles() {
   }
 
   QFont font = JapaneseFont(40, true);
-  for (int n = 0; n < 9; ++n) {
-    const int cx = kCell * (n % 3), cy = kCell * (n / 3);
+  for (int n = 0; n < kBoardSize * kBoardSize; ++n) {
+    const int cx = kCell * (n % kBoardSize), cy = kCell * (n / kBoardSize);
     const QRectF plate(cx + 9.5, cy + 9.5, 45, 45);
     // Each plate has a tint of its own, a ninth of the way round the colour wheel.
     p.setPen(QPen(pal::kInk, 2));
