@@ -35,7 +35,7 @@ void Appl::Event_Open() {
   ItsPrefs->Restore();
   ItsPrefs->DefaultData("1");
   ItsSoundPlayer = fw::New<SoundPlayer>();
-  ItsSoundPlayer->RestoreData(ItsPrefs->GetPartData(1, 1));
+  ItsSoundPlayer->RestoreData(ItsPrefs->GetPartData(kPrefsSoundLevelPos, kPrefsFieldBytes));
   ItsSoundPlayer->SetSacrifice(SilenceSnd(), 10);
   AutoQuit(true);
 }
@@ -67,6 +67,6 @@ bool Appl::HelpApp_Action() {
 bool Appl::GameMenuSoundVol_Action(int32_t index) {
   ItsSoundPlayer->SetVolume(index);
   ItsSoundPlayer->Play(SoundVolSnd());
-  ItsPrefs->SetPartData(ItsSoundPlayer->SaveData(), 1);
+  ItsPrefs->SetPartData(ItsSoundPlayer->SaveData(), kPrefsSoundLevelPos);
   return true;
 }

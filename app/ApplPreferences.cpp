@@ -13,7 +13,9 @@ using namespace fw;
 
 namespace {
 
-constexpr const char* kHeader = "00";
+// The file holds this header, then the record.
+constexpr const char kHeader[] = "00";
+constexpr int32_t kHeaderBytes = sizeof kHeader - 1;
 constexpr const char* kFileType = kPrefsFileType;
 // The most of a file that is read: the record is a few bytes, and a longer
 // file is no settings file and counts as unreadable.
@@ -70,10 +72,10 @@ void ApplPreferences::MacRestore() {
   // of it must not pass for the whole record.
   const bool complete = in->LastErrorCode() == 0 && LenB(ItsData) <= kMaxFileBytes;
   in->Close();
-  if (!complete || LenB(ItsData) < 3) {
+  if (!complete || LenB(ItsData) <= kHeaderBytes) {
     ItsData.clear();
-  } else if (LeftB(ItsData, 2) == kHeader) {
-    ItsData = MidB(ItsData, 3);
+  } else if (LeftB(ItsData, kHeaderBytes) == kHeader) {
+    ItsData = MidB(ItsData, kHeaderBytes + 1);
   } else {
     ItsData.clear();
   }
@@ -137,7 +139,7 @@ ApplPreferences::Entry ApplPreferences::Kind(const Ref<FolderItem>& item) {
   // Without codes of its own (a copy, a filesystem that keeps none), only
   // the record's header tells the program's file from another one.
   const Ref<TextInputStream> in = TextInputStream::Open(item);
-  return in && in->Read(2) == kHeader ? Entry::Own : Entry::Other;
+  return in && in->Read(kHeaderBytes) == kHeader ? Entry::Own : Entry::Other;
 }
 
 std::string ApplPreferences::VersionInfo() { return "2011-12-04,1"; }

@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/ApplPreferences.h"
 #include "app/Menu.h"
+#include "app/PrefsFile.h"
 #include "engine/GameField.h"
 #include "engine/Media.h"
 #include "engine/SoundPlayer.h"
@@ -157,11 +158,12 @@ Ref<Canvas> MainWindow::CompleteDisplay() { return ControlAs<Canvas>("CompleteDi
 // ---------------------------------------------------------------- control event handlers
 
 // The board's offscreen picture and the record's first-run default, once
-// the board has opened.
+// the board has opened: a record that ends before the pattern becomes "10",
+// sound code "1" (read as the loudest level) and pattern 0.
 void MainWindow::TheGameField_Created(Ref<GameField> sender) {
-  if (App()->ItsPrefs->DefaultData("99")) App()->ItsPrefs->SetPartData("10", 1);
+  if (App()->ItsPrefs->DefaultData("99")) App()->ItsPrefs->SetPartData("10", kPrefsSoundLevelPos);
   sender->CreateOffscreen(32, true);
-  sender->SetBlockPicture(App()->ItsPrefs->GetPartInteger(2, 1));
+  sender->SetBlockPicture(App()->ItsPrefs->GetPartInteger(kPrefsPatternPos, kPrefsFieldBytes));
 }
 
 // The row buttons are locked while a push runs.
@@ -297,9 +299,9 @@ bool MainWindow::GameMenuReset_Action() {
   return true;
 }
 
-// The pattern shows from the next tick and goes to record byte 2 at once.
+// The pattern shows from the next tick and goes to the record at once.
 bool MainWindow::GameMenuBlock_Action(int32_t index) {
   TheGameField()->SetBlockPicture(index);
-  App()->ItsPrefs->SetPartInteger(index, 2, 1);
+  App()->ItsPrefs->SetPartInteger(index, kPrefsPatternPos, kPrefsFieldBytes);
   return true;
 }
