@@ -2,16 +2,11 @@
 
 #include <cerrno>
 
+#include "framework/FileRecord.h"
 #include "framework/Strings.h"
 #include "framework/Thread.h"
 
 using namespace fw;
-
-namespace {
-// The size of a file record: volume (2 bytes), folder (4), name (1 + 63).
-constexpr int32_t kFileRecordSize = 70;
-constexpr int32_t kRecordNameBytes = 63;
-}  // namespace
 
 ShadowFiler::ShadowFiler(const Ref<FolderItem>& base) { Constructor(base); }
 
@@ -180,9 +175,9 @@ void ShadowFiler::Abort() {
 int32_t ShadowFiler::RefStatus() { return ItsStatus; }
 
 void ShadowFiler::FillFileRecord(const Ref<MemoryBlock>& record, const Ref<FolderItem>& file) {
-  record->Int16Value(0, file->MacVRefNum());
-  record->Int32Value(2, file->MacDirID());
-  record->PString(6, LeftB(ConvertEncoding(file->Name(), TextEncoding::MacJapanese), kRecordNameBytes));
+  record->Int16Value(kFileRecordVolume, file->MacVRefNum());
+  record->Int32Value(kFileRecordFolder, file->MacDirID());
+  record->PString(kFileRecordName, FileRecordName(file->Name()));
 }
 
 bool ShadowFiler::TbExchangeFiles(const Ref<FolderItem>& file1, const Ref<FolderItem>& file2) {

@@ -17,6 +17,7 @@
 #include <new>
 #include <utility>
 
+#include "framework/FileRecord.h"
 #include "framework/FilesPrivate.h"
 #include "framework/FolderItem.h"
 #include "framework/Strings.h"
@@ -648,11 +649,11 @@ bool FileType::MatchesName(const std::string& fileName) const {
 
 // ---- The exchange of two files
 
-namespace {
+std::string FileRecordName(const std::string& fileName) {
+  return LeftB(ConvertEncoding(fileName, TextEncoding::MacJapanese), kFileRecordNameBytes);
+}
 
-constexpr size_t kRecordSize = 70;
-constexpr size_t kNameOffset = 6;
-constexpr size_t kMaxName = 63;
+namespace {
 
 struct Resolved {
   int dirfd = -1;
@@ -665,22 +666,17 @@ struct Resolved {
   }
 };
 
-// The record's form of a name: MacJapanese, cut to 63 bytes.
-std::string RecordName(const std::string& name) {
-  return LeftB(ConvertEncoding(name, TextEncoding::MacJapanese), static_cast<int32_t>(kMaxName));
-}
-
 int32_t Resolve(const void* record, Resolved& r) {
   if (record == nullptr) return EINVAL;
-  unsigned char bytes[kRecordSize];
-  std::memcpy(bytes, record, kRecordSize);
+  unsigned char bytes[kFileRecordSize];
+  std::memcpy(bytes, record, kFileRecordSize);
   int16_t volume;
   int32_t dirID;
-  std::memcpy(&volume, bytes, sizeof volume);
-  std::memcpy(&dirID, bytes + 2, sizeof dirID);
-  const size_t length = bytes[kNameOffset];
-  if (length == 0 || length > kMaxName) return EINVAL;
-  const std::string wanted(reinterpret_cast<const char*>(bytes) + kNameOffset + 1, length);
+  std::memcpy(&volume, bytes + kFileRecordVolume, sizeof volume);
+  std::memcpy(&dirID, bytes + kFileRecordFolder, sizeof dirID);
+  const int32_t length = bytes[kFileRecordName];
+  if (length == 0 || length > kFileRecordNameBytes) return EINVAL;
+  const std::string wanted(reinterpret_cast<const char*>(bytes) + kFileRecordName + 1, length);
 
   files::Place volumePlace;
   if (!files::VolumeOfNumber(volume, volumePlace) || !files::FolderOfNumber(dirID, r.folder, r.folderPlace))
@@ -705,7 +701,7 @@ int32_t Resolve(const void* record, Resolved& r) {
   while (const dirent* e = ::readdir(d)) {
     const std::string entry = e->d_name;
     if (entry == "." || entry == "..") continue;
-    if (RecordName(entry) == wanted) {
+    if (FileRecordName(entry) == wanted) {
       r.name = entry;
       ++matches;
     }

@@ -174,13 +174,11 @@ class FileType : public Object {
   std::string name_, extensions_, macType_, macCreator_;
 };
 
-// Exchanges the contents of two files named by 70-byte file records: a
-// 16-bit volume reference number at offset 0, a 32-bit parent folder ID at
-// offset 2 (both as MacVRefNum and MacDirID gave them, in the host's byte
-// order) and at offset 6 a length byte with up to 63 bytes of the name in
-// the MacJapanese encoding, cut to 63 bytes. The two names swap their files
-// in one atomic step; whatever travels with a file (its attributes, type and
-// creator, permissions) travels with its contents. Both files are flushed
+// Exchanges the contents of two files named by file records
+// (framework/FileRecord.h: volume, parent folder and FileRecordName of the
+// name). The two names swap their files in one atomic step; whatever
+// travels with a file (its attributes, type and creator, permissions)
+// travels with its contents. Both files are flushed
 // to the disk before the exchange and both folders after it. Result 0 on success; otherwise an errno value and nothing was
 // exchanged: ENOENT for a record that names no file (an unknown folder
 // number, no name or more than one name that gives the record), EXDEV for
