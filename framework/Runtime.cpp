@@ -29,13 +29,11 @@
 #include <unistd.h>
 
 #include "framework/Application.h"
+#include "framework/RuntimePrivate.h"
 #include "framework/Window.h"
 #include "framework/WidgetsPrivate.h"
 
 namespace fw {
-
-void ShutDownThreads();  // Thread.cpp
-bool ShutDownSound();    // Sound.cpp
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "framework/FilesPrivate.h"
+#include "framework/RuntimePrivate.h"
 #include "framework/SoundMixer.h"
 #include "framework/Time.h"
 

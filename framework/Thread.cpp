@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/Application.h"
+#include "framework/RuntimePrivate.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define FW_ASAN_FIBERS 1
@@ -193,8 +194,7 @@ void YieldToNextThread() {
   if (t->ending) throw ThreadEnd{};
 }
 
-// Ends every running thread: each is resumed once more and unwinds from its
-// yield, so that nothing on its stack is left behind.
+// Each thread unwinds, so that nothing on its stack is left behind.
 void ShutDownThreads() {
   Scheduler& s = Sched();
   while (!s.running.empty()) {
