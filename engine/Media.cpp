@@ -1,6 +1,5 @@
 #include "engine/Media.h"
 
-#include "app/App.h"
 #include "framework/Application.h"
 #include "framework/FolderItem.h"
 
@@ -98,7 +97,8 @@ fw::Ref<fw::Picture> Tile3Pict() { return Load(tile3Pict); }
 
 fw::Ref<fw::MouseCursor> ButtonCursor() {
   if (!permaCursor) {
-    if (fw::Ref<fw::ResourceFork> fork = App()->ResourceFork()) permaCursor = fork->GetCursor(kButtonCursorId);
+    if (fw::Ref<fw::ResourceFork> fork = fw::GetAppObject()->ResourceFork())
+      permaCursor = fork->GetCursor(kButtonCursorId);
   }
   return permaCursor;
 }
