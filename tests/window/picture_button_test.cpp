@@ -2,6 +2,7 @@
 // real mouse events, with what it paints read back.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,9 @@ struct Case {
   std::vector<std::string> log;  // the button's events and presses that reached the window
   bool cursorShownAtEnd = false;
 };
+
+// A case shows as its name in the test list and in failure messages.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class PressTable : public ::testing::TestWithParam<Case> {};
 
