@@ -72,7 +72,7 @@ class ShadowFilerTest : public ::testing::Test {
 
 TEST_F(ShadowFilerTest, ShadowIsTheNameWithSixDigitsInTheTemporaryFolder) {
   ShadowFiler filer(Item(Base()));
-  EXPECT_EQ(filer.RefStatus(), 1);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kReady);
   EXPECT_TRUE(filer.RefShadowAvail());
   ASSERT_TRUE(filer.RefShadowFile());
   EXPECT_EQ(filer.RefShadowFile()->NativePath(), Shadow("000001"));
@@ -126,7 +126,7 @@ TEST_F(ShadowFilerTest, EveryNumberTakenHandsOutTheBaseFile) {
   ShadowFiler filer(Item(Base()));
   SetFileStepHook(nullptr);
 
-  EXPECT_EQ(filer.RefStatus(), -3);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kNoShadowName);
   EXPECT_FALSE(filer.RefShadowAvail());
   EXPECT_EQ(filer.RefShadowFile()->NativePath(), Base());
   // Every number from 1 to one past the bound, once each, in six digits.
@@ -138,7 +138,7 @@ TEST_F(ShadowFilerTest, EveryNumberTakenHandsOutTheBaseFile) {
   Watch();
   filer.CleanUp();
   EXPECT_TRUE(steps.empty());
-  EXPECT_EQ(filer.RefStatus(), 2);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kCommitted);
   EXPECT_EQ(ReadFile(Base()), "old");
 }
 
@@ -146,32 +146,32 @@ TEST_F(ShadowFilerTest, RefusedAndDirectCases) {
   // A folder is refused: nothing is handed out.
   fs::create_directory(folders.Prefs("folder"));
   ShadowFiler folder(Item(folders.Prefs("folder")));
-  EXPECT_EQ(folder.RefStatus(), 0);
+  EXPECT_EQ(folder.RefStatus(), ShadowFiler::kRefused);
   EXPECT_FALSE(folder.RefShadowFile());
   folder.CleanUp();
-  EXPECT_EQ(folder.RefStatus(), 2);
+  EXPECT_EQ(folder.RefStatus(), ShadowFiler::kCommitted);
   EXPECT_TRUE(fs::is_directory(folders.Prefs("folder")));
 
   // So is a loop of links, which names no file.
   symlink("loop2", folders.Prefs("loop1").c_str());
   symlink("loop1", folders.Prefs("loop2").c_str());
-  EXPECT_EQ(ShadowFiler(Item(folders.Prefs("loop1"))).RefStatus(), 0);
-  EXPECT_EQ(ShadowFiler(nullptr).RefStatus(), 0);
+  EXPECT_EQ(ShadowFiler(Item(folders.Prefs("loop1"))).RefStatus(), ShadowFiler::kRefused);
+  EXPECT_EQ(ShadowFiler(nullptr).RefStatus(), ShadowFiler::kRefused);
 
   // No temporary folder: the caller writes the base file itself.
   setenv("TMPDIR", folders.dir.File("none").c_str(), 1);
   WriteFile(folders.Prefs(".TemporaryItems"), "");
   ShadowFiler direct(Item(Base()));
-  EXPECT_EQ(direct.RefStatus(), -2);
+  EXPECT_EQ(direct.RefStatus(), ShadowFiler::kNoTemporary);
   EXPECT_FALSE(direct.RefShadowAvail());
   EXPECT_EQ(direct.RefShadowFile()->NativePath(), Base());
   direct.Abort();
-  EXPECT_EQ(direct.RefStatus(), 3);
+  EXPECT_EQ(direct.RefStatus(), ShadowFiler::kAborted);
   EXPECT_FALSE(direct.RefShadowFile());
 
   // Before its constructor a filer refers to no file.
   ShadowFiler fresh;
-  EXPECT_EQ(fresh.RefStatus(), 0);
+  EXPECT_EQ(fresh.RefStatus(), ShadowFiler::kRefused);
   EXPECT_FALSE(fresh.RefShadowFile());
 }
 
@@ -179,7 +179,7 @@ TEST_F(ShadowFilerTest, FirstSaveMovesTheShadowIntoPlace) {
   ShadowFiler filer(Item(Base()));
   WriteShadow(filer, "0010");
   filer.CleanUp();
-  EXPECT_EQ(filer.RefStatus(), 2);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kCommitted);
   EXPECT_FALSE(filer.RefShadowFile());
   EXPECT_FALSE(filer.RefShadowAvail());
   EXPECT_EQ(ReadFile(Base()), "0010");
@@ -249,7 +249,7 @@ TEST_F(ShadowFilerTest, WhenEveryCommitFailsTheBaseStaysAndTheShadowGoes) {
   SetFileStepHook(
       [](FileStep s, const std::string&) { return s == FileStep::Exchange || s == FileStep::Rename ? EIO : 0; });
   filer.CleanUp();
-  EXPECT_EQ(filer.RefStatus(), 2);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kCommitted);
   EXPECT_EQ(ReadFile(Base()), "00A2");
   EXPECT_TRUE(Names(folders.Tmp()).empty());
 }
@@ -307,7 +307,7 @@ TEST_F(ShadowFilerTest, AbortGivesTheNewContentsUp) {
   ShadowFiler filer(Item(Base()));
   WriteShadow(filer, "0010");
   filer.Abort();
-  EXPECT_EQ(filer.RefStatus(), 3);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kAborted);
   EXPECT_FALSE(filer.RefShadowFile());
   EXPECT_EQ(ReadFile(Base()), "00A2");
   EXPECT_TRUE(Names(folders.Tmp()).empty());
@@ -325,7 +325,7 @@ TEST_F(ShadowFilerTest, CleanUpTwiceAndWithoutAShadowTouchesNothing) {
   filer.CleanUp();
   Watch();
   filer.CleanUp();
-  EXPECT_EQ(filer.RefStatus(), 2);
+  EXPECT_EQ(filer.RefStatus(), ShadowFiler::kCommitted);
   EXPECT_TRUE(steps.empty());
   EXPECT_EQ(ReadFile(Base()), "0010");
 
@@ -333,10 +333,10 @@ TEST_F(ShadowFilerTest, CleanUpTwiceAndWithoutAShadowTouchesNothing) {
   ShadowFiler unused(Item(Base()));
   steps.clear();
   unused.CleanUp();
-  EXPECT_EQ(unused.RefStatus(), 2);
+  EXPECT_EQ(unused.RefStatus(), ShadowFiler::kCommitted);
   ShadowFiler unused2(Item(Base()));
   unused2.Abort();
-  EXPECT_EQ(unused2.RefStatus(), 3);
+  EXPECT_EQ(unused2.RefStatus(), ShadowFiler::kAborted);
   // Only looks: the shadow name search and the test for the shadow file.
   EXPECT_FALSE(steps.empty());
   EXPECT_EQ(std::count(steps.begin(), steps.end(), FileStep::Exists), static_cast<long>(steps.size()));
@@ -494,7 +494,7 @@ TEST_F(ShadowFilerTest, OnAnotherMountTheShadowLiesInAHiddenFolderBesideTheBase)
   if (!why.empty()) GTEST_SKIP() << why;
   WriteFile(Base(), "00A2");
   ShadowFiler filer(Item(Base()));
-  ASSERT_EQ(filer.RefStatus(), 1);
+  ASSERT_EQ(filer.RefStatus(), ShadowFiler::kReady);
   EXPECT_EQ(filer.RefShadowFile()->NativePath(), folders.Prefs(".TemporaryItems/" + kPrefsName + "000001"));
   WriteShadow(filer, "0010");
   filer.CleanUp();

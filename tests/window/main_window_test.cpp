@@ -142,7 +142,7 @@ TEST_F(MainWindowTest, ClockBelongsToTheWindowAndRunsAt16And80) {
   // clock polls every 16 ms and runs.
   EXPECT_EQ(clock->Period(), 16);
   EXPECT_EQ(clock->Mode(), 2);
-  EXPECT_EQ(clock->RefStatus(), 1);
+  EXPECT_EQ(clock->RefStatus(), PeriodicTimer::kRunningOnTimer);
 }
 
 TEST_F(MainWindowTest, OnlyTheListedEventsAreAttached) {
