@@ -1,6 +1,6 @@
 // Helpers shared by the text controls (Label, TabPanel, TextArea): their
 // fonts, texts and colours as the platform takes them, and the checks of
-// design values they do not support.
+// design values they do not support. Seen only by framework .cpp files.
 #pragma once
 
 #include <QColor>
