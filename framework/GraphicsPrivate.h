@@ -1,5 +1,5 @@
 // Framework-internal: the Qt side of pictures and drawing surfaces. Only the
-// framework's .cpp files include this header.
+// framework's own files include it (its .cpp files and WidgetsPrivate.h).
 #pragma once
 
 #include <QImage>
