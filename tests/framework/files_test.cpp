@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -71,6 +72,42 @@ TEST_F(Files, PreferencesFolderFollowsXdgAndIsMadeWhenMissing) {
   EXPECT_FALSE(SpecialFolder::Preferences());
   SetPreferencesFolder(folders.Prefs());
   EXPECT_EQ(SpecialFolder::Preferences()->NativePath(), folders.Prefs());
+}
+
+// A path of exactly `length` bytes below `base`, in parts of at most 255.
+std::string PathOfLength(std::string base, size_t length) {
+  while (length - base.size() > 256) base += "/" + std::string(200, 'p');
+  return base + "/" + std::string(length - base.size() - 1, 'q');
+}
+
+TEST_F(Files, APreferencesFolderThatCannotExistWholeIsNeverBegun) {
+  const std::string top = folders.dir.File("home");
+  struct Case {
+    std::string name, path;
+    bool made;
+  } cases[] = {
+      {"a path of the most bytes", PathOfLength(top, PATH_MAX - 1), true},
+      {"one byte more", PathOfLength(top, PATH_MAX), false},
+      {"some 5,000 bytes", PathOfLength(top, 5000), false},
+      {"a name of the most bytes", top + "/x/" + std::string(NAME_MAX, 'n') + "/config", true},
+      {"a name of one byte more", top + "/x/" + std::string(NAME_MAX + 1, 'n') + "/config", false},
+  };
+  SetPreferencesFolder("");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(top);
+    setenv("XDG_CONFIG_HOME", c.path.c_str(), 1);
+    const auto prefs = SpecialFolder::Preferences();
+    EXPECT_EQ(static_cast<bool>(prefs), c.made);
+    if (c.made) {
+      EXPECT_EQ(prefs->NativePath(), c.path);
+      EXPECT_TRUE(prefs->Directory());
+    } else {
+      // Not even the first of its folders.
+      EXPECT_FALSE(fs::exists(top));
+    }
+  }
+  unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Files, StreamsCarryBytesUnconverted) {
