@@ -40,6 +40,7 @@ void ShadowFiler::Constructor(const Ref<FolderItem>& base) {
     ItsStatus = kNoTemporary;
     return;
   }
+  ShadowFolder = folder;
 
   // At most 25 bytes of the name, cut between characters.
   std::string name = file->Name();
@@ -88,12 +89,10 @@ Ref<FolderItem> ShadowFiler::RefShadowFile() { return IsShadowAvail ? ItsShadowF
 Ref<TextOutputStream> ShadowFiler::CreateShadowFile() {
   if (!ItsBaseFile) return nullptr;
   if (!IsShadowAvail) return TextOutputStream::Overwrite(ItsBaseFile);
-  Ref<FolderItem> folder = ItsShadowFile->Parent();
-  if (!folder) return nullptr;
-  LockedFile::RemoveUnlocked(folder, ShadowPrefix, 6);
+  LockedFile::RemoveUnlocked(ShadowFolder, ShadowPrefix, 6);
   bool remade = false;
   for (int32_t n = ShadowNumber; n <= kMaxShadowNumber + 1;) {
-    const Ref<FolderItem> shadow = folder->Child(ShadowPrefix + Format(n, "000000"));
+    const Ref<FolderItem> shadow = ShadowFolder->Child(ShadowPrefix + Format(n, "000000"));
     int32_t error = EINVAL;
     const Ref<LockedFile> lock = shadow ? LockedFile::Create(shadow, error) : nullptr;
     if (lock) {
@@ -110,8 +109,8 @@ Ref<TextOutputStream> ShadowFiler::CreateShadowFile() {
     if (error == ENOENT && !remade) {
       // Another save removed the temporary folder it left empty.
       remade = true;
-      folder = ItsBaseFile->TemporaryFolder();
-      if (!folder) return nullptr;
+      ShadowFolder = ItsBaseFile->TemporaryFolder();
+      if (!ShadowFolder) return nullptr;
       continue;
     }
     if (error != EEXIST) return nullptr;
@@ -129,9 +128,8 @@ bool ShadowFiler::RefShadowAvail() { return IsShadowAvail; }
 
 void ShadowFiler::Release() {
   ShadowLock = nullptr;
-  if (IsShadowAvail && ItsShadowFile) {
-    if (const Ref<FolderItem> folder = ItsShadowFile->Parent()) folder->ReleaseTemporaryFolder();
-  }
+  if (ShadowFolder) ShadowFolder->ReleaseTemporaryFolder();
+  ShadowFolder = nullptr;
 }
 
 void ShadowFiler::CommitByMove() {

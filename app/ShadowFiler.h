@@ -79,5 +79,8 @@ class ShadowFiler {
 
   std::string ShadowPrefix;  // the base name, cut, that the six digits follow
   int32_t ShadowNumber = 0;
+  // The folder of the shadow file, kept apart from the file, which names
+  // the base file once it is moved there.
+  fw::Ref<fw::FolderItem> ShadowFolder;
   fw::Ref<fw::LockedFile> ShadowLock;
 };

@@ -467,17 +467,28 @@ TEST_F(ShadowFilerTest, TheHiddenTemporaryFolderGoesWhenASaveLeavesItEmpty) {
   setenv("TMPDIR", folders.dir.File("none").c_str(), 1);
   const std::string hidden = folders.Prefs(".TemporaryItems");
   WriteFile(Base(), "00A2");
-  // Committed, given up, and never written.
-  for (int how = 0; how < 3; ++how) {
+  // Committed by the exchange, by the move where the exchange fails (as on
+  // FUSE mounts) or where there is no base file yet, given up, and never
+  // written.
+  enum How { kExchanged, kMoved, kFirstSave, kAborted, kUnwritten };
+  for (How how : {kExchanged, kMoved, kFirstSave, kAborted, kUnwritten}) {
     SCOPED_TRACE(how);
+    if (how == kFirstSave) fs::remove(Base());
     {
       ShadowFiler filer(Item(Base()));
       ASSERT_EQ(filer.RefShadowFile()->NativePath(), hidden + "/" + kPrefsName + "000001");
-      if (how < 2) WriteCreated(filer, "0010");
-      if (how == 0) filer.CleanUp();
-      if (how == 1) filer.Abort();
+      if (how != kUnwritten) WriteCreated(filer, "0010");
+      if (how == kMoved)
+        SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::Exchange ? EINVAL : 0; });
+      if (how == kAborted)
+        filer.Abort();
+      else if (how != kUnwritten)
+        filer.CleanUp();
+      SetFileStepHook(nullptr);
     }
     EXPECT_FALSE(fs::exists(hidden));
+    EXPECT_EQ(ReadFile(Base()), how == kAborted || how == kUnwritten ? "00A2" : "0010");
+    WriteFile(Base(), "00A2");
   }
   // Something else in it keeps it.
   fs::create_directory(hidden);
