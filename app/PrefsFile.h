@@ -1,7 +1,15 @@
-// The game's preferences file: its name in the preferences folder and the
-// type and creator codes it carries.
+// The game's preferences file: its name in the preferences folder, the
+// type and creator codes it carries, its header and its size bound.
 #pragma once
+
+#include <cstdint>
 
 inline constexpr const char kPrefsFileName[] = "Pandriskの設定";
 inline constexpr const char kPrefsFileType[] = "PREF";
 inline constexpr const char kAppCreator[] = "VEZA";
+// The two bytes before the settings record.
+inline constexpr const char kPrefsHeader[] = "00";
+// The most bytes a preferences file holds: the record is a few bytes, and a
+// longer file is no settings file. Nor is a longer shadow file one that a
+// save left behind.
+inline constexpr int32_t kPrefsMaxFileBytes = 64 * 1024;

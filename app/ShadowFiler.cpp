@@ -86,10 +86,10 @@ std::string ShadowFiler::VersionInfo() { return "2011-11-25,1"; }
 
 Ref<FolderItem> ShadowFiler::RefShadowFile() { return IsShadowAvail ? ItsShadowFile : ItsBaseFile; }
 
-Ref<TextOutputStream> ShadowFiler::CreateShadowFile() {
+Ref<TextOutputStream> ShadowFiler::CreateShadowFile(const std::string& header, int64_t maxBytes) {
   if (!ItsBaseFile) return nullptr;
   if (!IsShadowAvail) return TextOutputStream::Overwrite(ItsBaseFile);
-  LockedFile::RemoveUnlocked(ShadowFolder, ShadowPrefix, 6);
+  LockedFile::RemoveUnlocked(ShadowFolder, ShadowPrefix, 6, header, maxBytes);
   bool remade = false;
   for (int32_t n = ShadowNumber; n <= kMaxShadowNumber + 1;) {
     const Ref<FolderItem> shadow = ShadowFolder->Child(ShadowPrefix + Format(n, "000000"));

@@ -429,6 +429,17 @@ int32_t LinkUnnamed(int fd, int dirfd, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
+
+// True when the open file holds what the maker of such a file writes:
+// nothing, or at most `maxBytes` bytes that begin with `header`.
+bool HoldsOnly(int fd, const std::string& header, int64_t maxBytes) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  if (st.st_size == 0) return true;
+  if (st.st_size > maxBytes || st.st_size < static_cast<off_t>(header.size())) return false;
+  std::string start(header.size(), '\0');
+  return ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size()) && start == header;
+}
 }  // namespace
 
 LockedFile::LockedFile(int fd) : fd_(fd) {}
@@ -499,7 +510,8 @@ Ref<LockedFile> LockedFile::Hold(const Ref<FolderItem>& item) {
   return New<LockedFile>(fd);
 }
 
-void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits) {
+void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits,
+                                const std::string& header, int64_t maxBytes) {
   if (!folder || prefix.empty()) return;
   const int dirfd = ::open(folder->NativePath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirfd < 0) return;
@@ -529,11 +541,12 @@ void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string
     const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat opened, now;
-    // Removed only while this process holds the lock, and only while the
-    // name still names the file locked; a live maker holds it to the end.
+    // Removed only while this process holds the lock, only while the name
+    // still names the file locked, and only when it holds what a maker
+    // writes; a live maker holds the lock to the end.
     if (::fstat(fd, &opened) == 0 && opened.st_ino == before.st_ino && opened.st_dev == before.st_dev &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-        now.st_ino == opened.st_ino && now.st_dev == opened.st_dev &&
+        now.st_ino == opened.st_ino && now.st_dev == opened.st_dev && HoldsOnly(fd, header, maxBytes) &&
         files::Step(FileStep::Delete, folder->NativePath() + "/" + name) == 0)
       ::unlinkat(dirfd, name.c_str(), 0);
     ::close(fd);

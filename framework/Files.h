@@ -91,9 +91,12 @@ class LockedFile : public Object {
   // `error` otherwise (EEXIST for a taken name).
   static Ref<LockedFile> Create(const Ref<FolderItem>& item, int32_t& error);
   // Removes the files in the folder named `prefix` followed by `digits`
-  // decimal digits that are this user's regular files and that no process
-  // holds locked; links and everything else stay.
-  static void RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits);
+  // decimal digits that are this user's regular files, that no process
+  // holds locked and that hold what their maker writes: nothing at all, or
+  // at most `maxBytes` bytes that begin with `header`. Links, other
+  // contents and everything else stay.
+  static void RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits,
+                             const std::string& header, int64_t maxBytes);
   // A shared lock on an existing regular file, so that RemoveUnlocked
   // passes it over while it lies under such a name; nil when it cannot be
   // had at once.

@@ -345,7 +345,7 @@ TEST_F(ShadowFilerTest, CleanUpTwiceAndWithoutAShadowTouchesNothing) {
 
 // The caller's part, through the filer's own creation of the file.
 void WriteCreated(ShadowFiler& filer, const std::string& bytes) {
-  auto out = filer.CreateShadowFile();
+  auto out = filer.CreateShadowFile(kPrefsHeader, kPrefsMaxFileBytes);
   ASSERT_TRUE(out);
   out->Write(bytes);
   out->Close();
@@ -461,6 +461,34 @@ TEST_F(ShadowFilerTest, ShadowsOfEndedSavesGoAndThoseOfLiveSavesStay) {
   EXPECT_EQ(ReadFile(Base()), "00B1");
   EXPECT_EQ(Names(folders.Tmp()), (std::vector<std::string>{kPrefsName + "000002", kPrefsName + "000005",
                                                             kPrefsName + "00001", "other000001"}));
+}
+
+TEST_F(ShadowFilerTest, OnlyWhatASaveWritesIsTakenForALeftover) {
+  const std::string record = kPrefsHeader + std::string(kPrefsMaxFileBytes - 2, 'r');
+  struct Case {
+    std::string name, bytes;
+    bool removed;
+  } cases[] = {
+      {"nothing, as a save made it", "", true}, {"a record", "0010", true},
+      {"the header alone", "00", true},         {"a record of the most bytes", record, true},
+      {"one byte more", record + "r", false},   {"a user's notes", "my notes", false},
+      {"one byte of the header", "0", false},   {"the header further on", " 0010", false},
+  };
+  WriteFile(Base(), "00A2");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(Shadow("123456"), c.bytes);
+    ShadowFiler filer(Item(Base()));
+    WriteCreated(filer, "0010");
+    filer.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "0010");
+    EXPECT_EQ(fs::exists(Shadow("123456")), !c.removed);
+    if (!c.removed) {
+      EXPECT_EQ(ReadFile(Shadow("123456")), c.bytes);
+    }
+    EXPECT_EQ(Names(folders.Tmp()).size(), c.removed ? 0u : 1u);
+    fs::remove(Shadow("123456"));
+  }
 }
 
 TEST_F(ShadowFilerTest, TheHiddenTemporaryFolderGoesWhenASaveLeavesItEmpty) {
