@@ -89,7 +89,6 @@ Ref<FolderItem> ShadowFiler::RefShadowFile() { return IsShadowAvail ? ItsShadowF
 Ref<TextOutputStream> ShadowFiler::CreateShadowFile(const std::string& header, int64_t maxBytes) {
   if (!ItsBaseFile) return nullptr;
   if (!IsShadowAvail) return TextOutputStream::Overwrite(ItsBaseFile);
-  LockedFile::RemoveUnlocked(ShadowFolder, ShadowPrefix, 6, header, maxBytes);
   bool remade = false;
   for (int32_t n = ShadowNumber; n <= kMaxShadowNumber + 1;) {
     const Ref<FolderItem> shadow = ShadowFolder->Child(ShadowPrefix + Format(n, "000000"));
@@ -104,6 +103,9 @@ Ref<TextOutputStream> ShadowFiler::CreateShadowFile(const std::string& header, i
       ItsShadowFile = shadow;
       ShadowNumber = n;
       ShadowLock = lock;
+      // Only a save whose own shadow is locked can tell a live save's file
+      // from one left behind.
+      if (lock->Locked()) LockedFile::RemoveUnlocked(ShadowFolder, ShadowPrefix, 6, header, maxBytes);
       return out;
     }
     if (error == ENOENT && !remade) {

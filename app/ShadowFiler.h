@@ -43,12 +43,14 @@ class ShadowFiler {
   // and `maxBytes` say what the caller writes there: bytes that begin with
   // the header, at most that many. The shadow file is made new, never over
   // an entry already there (the next number is taken then), and stays
-  // locked until CleanUp or Abort, so that no other save removes it; shadow
-  // files of this name that nobody holds locked and that hold nothing or
-  // such bytes were left by saves that ended midway and are removed first.
-  // Without a shadow file the base file is written where it lies, its old
-  // bytes kept until the new ones are all written. Nil when neither can be
-  // had (and for a refused base).
+  // locked until CleanUp or Abort, so that no other save removes it. Once
+  // it is made and locked, the shadow files of this name that nobody holds
+  // locked and that hold nothing or such bytes, left by saves that ended
+  // midway, are removed; where the file system gives no locks the shadow
+  // file is made unlocked and nothing is removed, since nothing there can
+  // be told from a live save's file. Without a shadow file the base file
+  // is written where it lies, its old bytes kept until the new ones are
+  // all written. Nil when neither can be had (and for a refused base).
   virtual fw::Ref<fw::TextOutputStream> CreateShadowFile(const std::string& header, int64_t maxBytes);
   virtual bool RefShadowAvail();
   // Puts the written shadow file in the base file's place: by exchanging

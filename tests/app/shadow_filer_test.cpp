@@ -352,46 +352,58 @@ void WriteCreated(ShadowFiler& filer, const std::string& bytes) {
   ASSERT_EQ(out->LastErrorCode(), 0);
 }
 
+// Where the file system gives locks (0), and the answers of one that
+// gives none: two saves at once stay apart by their shadows' names alone.
+const int32_t kLockAnswers[] = {0, ENOLCK, EOPNOTSUPP, ENOSYS, EINVAL};
+
 TEST_F(ShadowFilerTest, TwoSavesAtOnceEachWriteTheirOwnShadow) {
-  WriteFile(Base(), "00A2");
-  ShadowFiler a(Item(Base()));
-  ShadowFiler b(Item(Base()));
-  // Both found the same free name; only one of them can make it.
-  ASSERT_EQ(a.RefShadowFile()->NativePath(), b.RefShadowFile()->NativePath());
-  WriteCreated(a, "00A1");
-  WriteCreated(b, "00B2");
-  EXPECT_EQ(a.RefShadowFile()->NativePath(), Shadow("000001"));
-  EXPECT_EQ(b.RefShadowFile()->NativePath(), Shadow("000002"));
-  EXPECT_EQ(ReadFile(Shadow("000001")), "00A1");
-  a.CleanUp();
-  EXPECT_EQ(ReadFile(Base()), "00A1");
-  b.CleanUp();
-  EXPECT_EQ(ReadFile(Base()), "00B2");
-  EXPECT_TRUE(Names(folders.Tmp()).empty());
+  for (int32_t locks : kLockAnswers) {
+    SCOPED_TRACE(locks);
+    SetFileStepHook([locks](FileStep s, const std::string&) { return s == FileStep::Lock ? locks : 0; });
+    WriteFile(Base(), "00A2");
+    ShadowFiler a(Item(Base()));
+    ShadowFiler b(Item(Base()));
+    // Both found the same free name; only one of them can make it.
+    ASSERT_EQ(a.RefShadowFile()->NativePath(), b.RefShadowFile()->NativePath());
+    WriteCreated(a, "00A1");
+    WriteCreated(b, "00B2");
+    EXPECT_EQ(a.RefShadowFile()->NativePath(), Shadow("000001"));
+    EXPECT_EQ(b.RefShadowFile()->NativePath(), Shadow("000002"));
+    EXPECT_EQ(ReadFile(Shadow("000001")), "00A1");
+    a.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00A1");
+    b.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00B2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
 }
 
 TEST_F(ShadowFilerTest, ASaveBetweenAnotherOnesExchangeAndItsDeleteIsKept) {
-  WriteFile(Base(), "00A2");
-  ShadowFiler a(Item(Base()));
-  ShadowFiler b(Item(Base()));
-  WriteCreated(a, "00A1");
-  // Just after a's exchange the former file lies under a's shadow name; b
-  // makes its shadow then, and a deletes its own afterwards.
-  bool done = false;
-  SetFileStepHook([&](FileStep s, const std::string&) {
-    if (s == FileStep::SyncFolder && !done) {
-      done = true;
-      WriteCreated(b, "00B2");
-    }
-    return 0;
-  });
-  a.CleanUp();
-  SetFileStepHook(nullptr);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(ReadFile(Base()), "00A1");
-  b.CleanUp();
-  EXPECT_EQ(ReadFile(Base()), "00B2");
-  EXPECT_TRUE(Names(folders.Tmp()).empty());
+  for (int32_t locks : kLockAnswers) {
+    SCOPED_TRACE(locks);
+    SetFileStepHook([locks](FileStep s, const std::string&) { return s == FileStep::Lock ? locks : 0; });
+    WriteFile(Base(), "00A2");
+    ShadowFiler a(Item(Base()));
+    ShadowFiler b(Item(Base()));
+    WriteCreated(a, "00A1");
+    // Just after a's exchange the former file lies under a's shadow name;
+    // b makes its shadow then, and a deletes its own afterwards.
+    bool done = false;
+    SetFileStepHook([&](FileStep s, const std::string&) {
+      if (s == FileStep::SyncFolder && !done) {
+        done = true;
+        WriteCreated(b, "00B2");
+      }
+      return s == FileStep::Lock ? locks : 0;
+    });
+    a.CleanUp();
+    SetFileStepHook(nullptr);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(ReadFile(Base()), "00A1");
+    b.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00B2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
 }
 
 TEST_F(ShadowFilerTest, AnyEntryTakesAShadowNameAndNoLinkIsFollowed) {
@@ -488,6 +500,23 @@ TEST_F(ShadowFilerTest, OnlyWhatASaveWritesIsTakenForALeftover) {
     }
     EXPECT_EQ(Names(folders.Tmp()).size(), c.removed ? 0u : 1u);
     fs::remove(Shadow("123456"));
+  }
+}
+
+TEST_F(ShadowFilerTest, WithoutLocksNothingCanBeToldLeftOverAndNothingGoes) {
+  for (int32_t answer : {ENOLCK, EOPNOTSUPP, ENOSYS, EINVAL}) {
+    SCOPED_TRACE(answer);
+    SetFileStepHook([answer](FileStep s, const std::string&) { return s == FileStep::Lock ? answer : 0; });
+    WriteFile(Base(), "00A2");
+    // As a save killed midway leaves it, or one that is still writing.
+    WriteFile(Shadow("000001"), "0010");
+    ShadowFiler filer(Item(Base()));
+    WriteCreated(filer, "00B1");
+    EXPECT_EQ(filer.RefShadowFile()->NativePath(), Shadow("000002"));
+    filer.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00B1");
+    EXPECT_EQ(Names(folders.Tmp()), std::vector<std::string>{kPrefsName + "000001"});
+    fs::remove(Shadow("000001"));
   }
 }
 

@@ -1,7 +1,9 @@
 // The file layer: the preferences folder, streams of bytes, memory blocks,
 // type and creator codes with declared file types, temporary folders on
 // the item's mount, links, moves and the exchange of two files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -221,6 +223,36 @@ TEST_F(Files, ALockedFileIsMadeOnlyUnderAFreeNameAndFollowsNoLink) {
   EXPECT_EQ(fs::file_size(folders.Prefs("new")), 0u);
   EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs("no/such/folder")), error));
   EXPECT_EQ(error, ENOENT);
+}
+
+TEST_F(Files, ALockedFileIsLockedOrWhereNoLockCanBeHadMadeUnlocked) {
+  int32_t error = 0;
+  const Ref<LockedFile> locked = LockedFile::Create(Item(folders.Prefs("locked")), error);
+  ASSERT_TRUE(locked) << error;
+  EXPECT_TRUE(locked->Locked());
+  const int other = open(folders.Prefs("locked").c_str(), O_RDONLY);
+  EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(errno, EWOULDBLOCK);
+  close(other);
+
+  // The answers of a file system without locks: the file is made all the
+  // same, and its name is still its own.
+  for (int32_t answer : {ENOLCK, EOPNOTSUPP, ENOSYS, EINVAL}) {
+    SCOPED_TRACE(answer);
+    SetFileStepHook([answer](FileStep s, const std::string&) { return s == FileStep::Lock ? answer : 0; });
+    const std::string name = "unlocked" + std::to_string(answer);
+    const Ref<LockedFile> made = LockedFile::Create(Item(folders.Prefs(name)), error);
+    ASSERT_TRUE(made) << error;
+    EXPECT_FALSE(made->Locked());
+    EXPECT_TRUE(fs::is_regular_file(folders.Prefs(name)));
+    EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs(name)), error));
+    EXPECT_EQ(error, EEXIST);
+  }
+  // A lock that another process holds on the new file: its name counts as
+  // taken.
+  SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::Lock ? EWOULDBLOCK : 0; });
+  EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs("held")), error));
+  EXPECT_EQ(error, EEXIST);
 }
 
 TEST_F(Files, OverwriteKeepsTheOldBytesUntilTheNewOnesAreAllInPlace) {
