@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -65,6 +67,17 @@ class Folders {
   // After the folders, so that a mount leaves before they are removed.
   testsupport::Mounts mounts_;
 };
+
+// How flock answers: 0 where the file system gives locks, then the answers
+// of file systems that give none (a network home without a lock manager,
+// and others).
+inline constexpr int32_t kLockAnswers[] = {0, ENOLCK, EOPNOTSUPP, ENOSYS, EINVAL};
+
+// From now on every lock gets that answer (0: locks as usual).
+inline void LocksAnswer(int32_t answer) {
+  fw::SetFileStepHook(
+      [answer](fw::FileStep step, const std::string&) { return step == fw::FileStep::Lock ? answer : 0; });
+}
 
 // The attribute's value as it lies on the disk; nullopt when there is none.
 inline std::optional<std::string> Attribute(const std::string& path, const char* name) {
