@@ -13,13 +13,8 @@ using namespace fw;
 
 namespace {
 
-// The file holds this header, then the record.
-constexpr const char kHeader[] = "00";
-constexpr int32_t kHeaderBytes = sizeof kHeader - 1;
+constexpr int32_t kHeaderBytes = sizeof kPrefsHeader - 1;
 constexpr const char* kFileType = kPrefsFileType;
-// The most of a file that is read: the record is a few bytes, and a longer
-// file is no settings file and counts as unreadable.
-constexpr int32_t kMaxFileBytes = 64 * 1024;
 
 // A number read from text as an Int32: the fraction dropped, values beyond
 // the range held at its ends, and what is no number at all as 0.
@@ -67,14 +62,14 @@ void ApplPreferences::MacRestore() {
     ItsData.clear();
     return;
   }
-  ItsData = in->Read(kMaxFileBytes + 1);
-  // A file that could not be read to its end counts as unreadable: a part
-  // of it must not pass for the whole record.
-  const bool complete = in->LastErrorCode() == 0 && LenB(ItsData) <= kMaxFileBytes;
+  ItsData = in->Read(kPrefsMaxFileBytes + 1);
+  // A file that could not be read to its end counts as unreadable, and so
+  // does a longer one: a part of it must not pass for the whole record.
+  const bool complete = in->LastErrorCode() == 0 && LenB(ItsData) <= kPrefsMaxFileBytes;
   in->Close();
   if (!complete || LenB(ItsData) <= kHeaderBytes) {
     ItsData.clear();
-  } else if (LeftB(ItsData, kHeaderBytes) == kHeader) {
+  } else if (LeftB(ItsData, kHeaderBytes) == kPrefsHeader) {
     ItsData = MidB(ItsData, kHeaderBytes + 1);
   } else {
     ItsData.clear();
@@ -85,10 +80,10 @@ void ApplPreferences::MacSave() {
   const Ref<FolderItem> item = MacFileMake(true);
   if (!item) return;
   const Ref<ShadowFiler> filer = New<ShadowFiler>(item);
-  const Ref<TextOutputStream> out = filer->CreateShadowFile();
+  const Ref<TextOutputStream> out = filer->CreateShadowFile(kPrefsHeader, kPrefsMaxFileBytes);
   if (!out) return;
   const Ref<FolderItem> target = filer->RefShadowFile();
-  out->Write(kHeader);
+  out->Write(kPrefsHeader);
   out->Write(ItsData);
   out->Close();
   // A write, flush or close that failed (a full disk) left a broken file:
@@ -139,7 +134,7 @@ ApplPreferences::Entry ApplPreferences::Kind(const Ref<FolderItem>& item) {
   // Without codes of its own (a copy, a filesystem that keeps none), only
   // the record's header tells the program's file from another one.
   const Ref<TextInputStream> in = TextInputStream::Open(item);
-  return in && in->Read(kHeaderBytes) == kHeader ? Entry::Own : Entry::Other;
+  return in && in->Read(kHeaderBytes) == kPrefsHeader ? Entry::Own : Entry::Other;
 }
 
 std::string ApplPreferences::VersionInfo() { return "2011-12-04,1"; }

@@ -1,5 +1,6 @@
 // The game's preferences file: its name in the preferences folder, the
-// type and creator codes it carries, and the fields of its record.
+// type and creator codes it carries, its header and size bound, and the
+// fields of its record.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,13 @@
 inline constexpr const char kPrefsFileName[] = "Pandriskの設定";
 inline constexpr const char kPrefsFileType[] = "PREF";
 inline constexpr const char kAppCreator[] = "VEZA";
+
+// The two bytes before the settings record.
+inline constexpr const char kPrefsHeader[] = "00";
+// The most bytes a preferences file holds: the record is a few bytes, and a
+// longer file is no settings file. Nor is a longer shadow file one that a
+// save left behind.
+inline constexpr int32_t kPrefsMaxFileBytes = 64 * 1024;
 
 // The settings record (ApplPreferences' record, which the file holds after
 // its header) is two fields of one byte, at these 1-based byte positions of

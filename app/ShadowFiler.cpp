@@ -35,6 +35,7 @@ void ShadowFiler::Constructor(const Ref<FolderItem>& base) {
     ItsStatus = kNoTemporary;
     return;
   }
+  ShadowFolder = folder;
 
   // At most 25 bytes of the name, cut between characters.
   std::string name = file->Name();
@@ -80,15 +81,12 @@ std::string ShadowFiler::VersionInfo() { return "2011-11-25,1"; }
 
 Ref<FolderItem> ShadowFiler::RefShadowFile() { return IsShadowAvail ? ItsShadowFile : ItsBaseFile; }
 
-Ref<TextOutputStream> ShadowFiler::CreateShadowFile() {
+Ref<TextOutputStream> ShadowFiler::CreateShadowFile(const std::string& header, int64_t maxBytes) {
   if (!ItsBaseFile) return nullptr;
   if (!IsShadowAvail) return TextOutputStream::Overwrite(ItsBaseFile);
-  Ref<FolderItem> folder = ItsShadowFile->Parent();
-  if (!folder) return nullptr;
-  LockedFile::RemoveUnlocked(folder, ShadowPrefix, 6);
   bool remade = false;
   for (int32_t n = ShadowNumber; n <= kMaxShadowNumber + 1;) {
-    const Ref<FolderItem> shadow = folder->Child(ShadowPrefix + Format(n, "000000"));
+    const Ref<FolderItem> shadow = ShadowFolder->Child(ShadowPrefix + Format(n, "000000"));
     int32_t error = EINVAL;
     const Ref<LockedFile> lock = shadow ? LockedFile::Create(shadow, error) : nullptr;
     if (lock) {
@@ -100,13 +98,16 @@ Ref<TextOutputStream> ShadowFiler::CreateShadowFile() {
       ItsShadowFile = shadow;
       ShadowNumber = n;
       ShadowLock = lock;
+      // Only a save whose own shadow is locked can tell a live save's file
+      // from one left behind.
+      if (lock->Locked()) LockedFile::RemoveUnlocked(ShadowFolder, ShadowPrefix, 6, header, maxBytes);
       return out;
     }
     if (error == ENOENT && !remade) {
       // Another save removed the temporary folder it left empty.
       remade = true;
-      folder = ItsBaseFile->TemporaryFolder();
-      if (!folder) return nullptr;
+      ShadowFolder = ItsBaseFile->TemporaryFolder();
+      if (!ShadowFolder) return nullptr;
       continue;
     }
     if (error != EEXIST) return nullptr;
@@ -124,9 +125,8 @@ bool ShadowFiler::RefShadowAvail() { return IsShadowAvail; }
 
 void ShadowFiler::Release() {
   ShadowLock = nullptr;
-  if (IsShadowAvail && ItsShadowFile) {
-    if (const Ref<FolderItem> folder = ItsShadowFile->Parent()) folder->ReleaseTemporaryFolder();
-  }
+  if (ShadowFolder) ShadowFolder->ReleaseTemporaryFolder();
+  ShadowFolder = nullptr;
 }
 
 void ShadowFiler::CommitByMove() {

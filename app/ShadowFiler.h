@@ -39,15 +39,19 @@ class ShadowFiler {
   // The file the caller is to write: the shadow file, or the base file
   // itself when there is no shadow file; nil for a refused base.
   virtual fw::Ref<fw::FolderItem> RefShadowFile();
-  // Makes the file RefShadowFile names and opens it for writing. The
-  // shadow file is made new, never over an entry already there (the next
-  // number is taken then), and stays locked until CleanUp or Abort, so that
-  // no other save removes it; shadow files of this name that nobody holds
-  // locked were left by saves that ended midway and are removed first.
-  // Without a shadow file the base file is written where it lies, its old
-  // bytes kept until the new ones are all written. Nil when neither can be
-  // had (and for a refused base).
-  virtual fw::Ref<fw::TextOutputStream> CreateShadowFile();
+  // Makes the file RefShadowFile names and opens it for writing; `header`
+  // and `maxBytes` say what the caller writes there: bytes that begin with
+  // the header, at most that many. The shadow file is made new, never over
+  // an entry already there (the next number is taken then), and stays
+  // locked until CleanUp or Abort, so that no other save removes it. Once
+  // it is made and locked, the shadow files of this name that nobody holds
+  // locked and that hold nothing or such bytes, left by saves that ended
+  // midway, are removed; where the file system gives no locks the shadow
+  // file is made unlocked and nothing is removed, since nothing there can
+  // be told from a live save's file. Without a shadow file the base file
+  // is written where it lies, its old bytes kept until the new ones are
+  // all written. Nil when neither can be had (and for a refused base).
+  virtual fw::Ref<fw::TextOutputStream> CreateShadowFile(const std::string& header, int64_t maxBytes);
   virtual bool RefShadowAvail();
   // Puts the written shadow file in the base file's place: by exchanging
   // the two files' contents, otherwise by one atomic rename over the base
@@ -79,5 +83,8 @@ class ShadowFiler {
 
   std::string ShadowPrefix;  // the base name, cut, that the six digits follow
   int32_t ShadowNumber = 0;
+  // The folder of the shadow file, kept apart from the file, which names
+  // the base file once it is moved there.
+  fw::Ref<fw::FolderItem> ShadowFolder;
   fw::Ref<fw::LockedFile> ShadowLock;
 };

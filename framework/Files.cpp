@@ -430,9 +430,33 @@ int32_t LinkUnnamed(int fd, int dirfd, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
+
+// Locks the open file (the path after the hook's say) without waiting; 0
+// or the errno.
+int32_t Lock(int fd, int operation, const std::string& path) {
+  if (const int32_t e = files::Step(FileStep::Lock, path)) return e;
+  return ::flock(fd, operation | LOCK_NB) == 0 ? 0 : errno;
+}
+
+// The answers of a file system that gives no locks at all, as against
+// EWOULDBLOCK, which is a lock another process holds.
+bool NoLocksHere(int32_t error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+// True when the open file holds what the maker of such a file writes:
+// nothing, or at most `maxBytes` bytes that begin with `header`.
+bool HoldsOnly(int fd, const std::string& header, int64_t maxBytes) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  if (st.st_size == 0) return true;
+  if (st.st_size > maxBytes || st.st_size < static_cast<off_t>(header.size())) return false;
+  std::string start(header.size(), '\0');
+  return ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size()) && start == header;
+}
 }  // namespace
 
-LockedFile::LockedFile(int fd) : fd_(fd) {}
+LockedFile::LockedFile(int fd, bool locked) : fd_(fd), locked_(locked) {}
 
 LockedFile::~LockedFile() {
   if (fd_ >= 0) ::close(fd_);
@@ -457,9 +481,15 @@ Ref<LockedFile> LockedFile::Create(const Ref<FolderItem>& item, int32_t& error) 
   }
   // Made without a name, locked, then given the name: no other process can
   // meet it unlocked, and the link fails on an entry of any kind there.
+  // Where the file system gives no locks it stays unlocked; the name, which
+  // only one file can be given, still keeps two makers apart.
+  bool locked = false;
   int fd = ::openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd >= 0) {
-    const int32_t e = ::flock(fd, LOCK_EX) == 0 ? LinkUnnamed(fd, dirfd, name) : errno;
+    int32_t e = Lock(fd, LOCK_EX, path);
+    locked = e == 0;
+    if (NoLocksHere(e)) e = 0;
+    if (e == 0) e = LinkUnnamed(fd, dirfd, name);
     if (e != 0) {
       ::close(fd);
       fd = -1;
@@ -471,36 +501,48 @@ Ref<LockedFile> LockedFile::Create(const Ref<FolderItem>& item, int32_t& error) 
     }
   }
   // Where files without a name cannot be made, the exclusive create serves,
-  // locked straight after.
+  // locked straight after. Another save's clean-up can have taken the lock
+  // in between: it removes the new file, whose name then counts as taken.
   if (fd < 0) {
     fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) {
-      error = errno;
+    int32_t e = fd < 0 ? errno : Lock(fd, LOCK_EX, path);
+    locked = fd >= 0 && e == 0;
+    if (fd >= 0 && NoLocksHere(e)) e = 0;
+    if (fd >= 0 && e == EWOULDBLOCK) {
+      ::close(fd);
+      ::close(dirfd);
+      error = EEXIST;
+      return nullptr;
+    }
+    if (e != 0) {
       if (fd >= 0) {
         ::unlinkat(dirfd, name.c_str(), 0);
         ::close(fd);
       }
       ::close(dirfd);
+      error = e;
       return nullptr;
     }
   }
   ::close(dirfd);
-  return New<LockedFile>(fd);
+  return New<LockedFile>(fd, locked);
 }
 
 Ref<LockedFile> LockedFile::Hold(const Ref<FolderItem>& item) {
   if (!item) return nullptr;
-  const int fd = ::open(item->NativePath().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const std::string& path = item->NativePath();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || Lock(fd, LOCK_SH, path) != 0) {
     ::close(fd);
     return nullptr;
   }
-  return New<LockedFile>(fd);
+  return New<LockedFile>(fd, true);
 }
 
-void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits) {
+void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits,
+                                const std::string& header, int64_t maxBytes) {
   if (!folder || prefix.empty()) return;
   const int dirfd = ::open(folder->NativePath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirfd < 0) return;
@@ -529,13 +571,16 @@ void LockedFile::RemoveUnlocked(const Ref<FolderItem>& folder, const std::string
       continue;
     const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
+    const std::string path = folder->NativePath() + "/" + name;
     struct stat opened, now;
-    // Removed only while this process holds the lock, and only while the
-    // name still names the file locked; a live maker holds it to the end.
+    // Removed only while this process holds the lock, only while the name
+    // still names the file locked, and only when it holds what a maker
+    // writes; a live maker holds the lock to the end. Where no lock can be
+    // had, nothing is removed.
     if (::fstat(fd, &opened) == 0 && opened.st_ino == before.st_ino && opened.st_dev == before.st_dev &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-        now.st_ino == opened.st_ino && now.st_dev == opened.st_dev &&
-        files::Step(FileStep::Delete, folder->NativePath() + "/" + name) == 0)
+        Lock(fd, LOCK_EX, path) == 0 && ::fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        now.st_ino == opened.st_ino && now.st_dev == opened.st_dev && HoldsOnly(fd, header, maxBytes) &&
+        files::Step(FileStep::Delete, path) == 0)
       ::unlinkat(dirfd, name.c_str(), 0);
     ::close(fd);
   }

@@ -82,30 +82,40 @@ class TextOutputStream : public Object {
 
 // A new file that this process holds locked (flock) for as long as the
 // object lives, so that other processes can tell it from one whose maker
-// has gone.
+// has gone. Where the file system gives no locks (a network home without a
+// lock manager), the file is made all the same and stays unlocked.
 class LockedFile : public Object {
  public:
   // Makes an empty regular file under the item's name, locked from its
-  // first moment, and only where no entry of any kind has that name (not
-  // even a link that leads nowhere, which is never followed); nil and
-  // `error` otherwise (EEXIST for a taken name).
+  // first moment where locks can be had, and only where no entry of any
+  // kind has that name (not even a link that leads nowhere, which is never
+  // followed); nil and `error` otherwise (EEXIST for a taken name, and for
+  // a new file that another process's RemoveUnlocked holds and removes).
   static Ref<LockedFile> Create(const Ref<FolderItem>& item, int32_t& error);
   // Removes the files in the folder named `prefix` followed by `digits`
-  // decimal digits that are this user's regular files and that no process
-  // holds locked; links and everything else stay.
-  static void RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits);
+  // decimal digits that are this user's regular files, that no process
+  // holds locked and that hold what their maker writes: nothing at all, or
+  // at most `maxBytes` bytes that begin with `header`. Links, other
+  // contents and everything else stay, and so does every file where no
+  // lock can be had, since none of them can be told from a live one.
+  static void RemoveUnlocked(const Ref<FolderItem>& folder, const std::string& prefix, int digits,
+                             const std::string& header, int64_t maxBytes);
   // A shared lock on an existing regular file, so that RemoveUnlocked
   // passes it over while it lies under such a name; nil when it cannot be
   // had at once.
   static Ref<LockedFile> Hold(const Ref<FolderItem>& item);
 
-  explicit LockedFile(int fd);
+  LockedFile(int fd, bool locked);
   ~LockedFile() override;
   LockedFile(const LockedFile&) = delete;
   LockedFile& operator=(const LockedFile&) = delete;
 
+  // False for a file made where the file system gives no locks.
+  bool Locked() const { return locked_; }
+
  private:
   int fd_ = -1;
+  bool locked_ = false;
 };
 
 class OutOfBoundsException : public RuntimeException {
@@ -200,6 +210,7 @@ enum class FileStep {
   SyncFolder,    // a folder's entries are flushed to the disk
   Delete,        // FolderItem::Delete removes the path
   MakeFolder,    // a folder is made
+  Lock,          // a file is locked (flock)
 };
 
 // Test seam: the hook is called before each step with its path. A result

@@ -60,6 +60,26 @@ std::string FolderOf(const std::string& path) {
   return p.has_parent_path() ? p.parent_path().string() : std::string(".");
 }
 
+// True when the folders of an absolute path that are missing can all be
+// made: the whole path within the system's bound on a path, each missing
+// part within the bound on a name, both as the filesystem where the
+// existing part of the path lies tells them.
+bool FoldersCanBeMade(const fs::path& path) {
+  if (path.native().size() >= PATH_MAX) return false;
+  fs::path existing = path;
+  struct stat st;
+  while (::stat(existing.c_str(), &st) != 0 && existing.has_relative_path()) existing = existing.parent_path();
+  const long pathMax = ::pathconf(existing.c_str(), _PC_PATH_MAX);
+  const long nameMax = ::pathconf(existing.c_str(), _PC_NAME_MAX);
+  if (path.native().size() >= static_cast<size_t>(pathMax > 0 ? pathMax : PATH_MAX)) return false;
+  const size_t nameBound = static_cast<size_t>(nameMax > 0 ? nameMax : NAME_MAX);
+  auto part = path.begin();
+  for (auto have = existing.begin(); have != existing.end() && part != path.end(); ++have) ++part;
+  for (; part != path.end(); ++part)
+    if (part->native().size() > nameBound) return false;
+  return true;
+}
+
 // Makes a folder with its missing parents; the last one gets `mode`.
 bool MakeFolders(const fs::path& path, mode_t mode) {
   struct stat st;
@@ -329,7 +349,8 @@ Ref<FolderItem> SpecialFolder::Preferences() {
       path = fs::path(home) / ".config";
     }
   }
-  if (!MakeFolders(path, 0700)) return nullptr;
+  // A path that cannot be had whole gets no folder at all.
+  if (!FoldersCanBeMade(path) || !MakeFolders(path, 0700)) return nullptr;
   return New<FolderItem>(path.string());
 }
 

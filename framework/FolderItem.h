@@ -104,7 +104,9 @@ void SetResourcesFolder(const std::string& path);
 namespace SpecialFolder {
 // The user's preferences folder: $XDG_CONFIG_HOME when it is an absolute
 // path, otherwise ~/.config; made (0700) when missing; nil when it is no
-// folder and cannot be made one.
+// folder and cannot be made one. No folder of it is made unless the whole
+// path can be: no longer than the system's bound on a path, each missing
+// part within the bound on a name.
 Ref<FolderItem> Preferences();
 }  // namespace SpecialFolder
 // Test seam: another preferences folder; an empty path restores the default.

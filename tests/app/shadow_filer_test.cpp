@@ -345,53 +345,62 @@ TEST_F(ShadowFilerTest, CleanUpTwiceAndWithoutAShadowTouchesNothing) {
 
 // The caller's part, through the filer's own creation of the file.
 void WriteCreated(ShadowFiler& filer, const std::string& bytes) {
-  auto out = filer.CreateShadowFile();
+  auto out = filer.CreateShadowFile(kPrefsHeader, kPrefsMaxFileBytes);
   ASSERT_TRUE(out);
   out->Write(bytes);
   out->Close();
   ASSERT_EQ(out->LastErrorCode(), 0);
 }
 
+// Without locks too, two saves at once stay apart by their shadows' names.
 TEST_F(ShadowFilerTest, TwoSavesAtOnceEachWriteTheirOwnShadow) {
-  WriteFile(Base(), "00A2");
-  ShadowFiler a(Item(Base()));
-  ShadowFiler b(Item(Base()));
-  // Both found the same free name; only one of them can make it.
-  ASSERT_EQ(a.RefShadowFile()->NativePath(), b.RefShadowFile()->NativePath());
-  WriteCreated(a, "00A1");
-  WriteCreated(b, "00B2");
-  EXPECT_EQ(a.RefShadowFile()->NativePath(), Shadow("000001"));
-  EXPECT_EQ(b.RefShadowFile()->NativePath(), Shadow("000002"));
-  EXPECT_EQ(ReadFile(Shadow("000001")), "00A1");
-  a.CleanUp();
-  EXPECT_EQ(ReadFile(Base()), "00A1");
-  b.CleanUp();
-  EXPECT_EQ(ReadFile(Base()), "00B2");
-  EXPECT_TRUE(Names(folders.Tmp()).empty());
+  for (int32_t locks : filefixtures::kLockAnswers) {
+    SCOPED_TRACE(locks);
+    filefixtures::LocksAnswer(locks);
+    WriteFile(Base(), "00A2");
+    ShadowFiler a(Item(Base()));
+    ShadowFiler b(Item(Base()));
+    // Both found the same free name; only one of them can make it.
+    ASSERT_EQ(a.RefShadowFile()->NativePath(), b.RefShadowFile()->NativePath());
+    WriteCreated(a, "00A1");
+    WriteCreated(b, "00B2");
+    EXPECT_EQ(a.RefShadowFile()->NativePath(), Shadow("000001"));
+    EXPECT_EQ(b.RefShadowFile()->NativePath(), Shadow("000002"));
+    EXPECT_EQ(ReadFile(Shadow("000001")), "00A1");
+    a.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00A1");
+    b.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00B2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
 }
 
 TEST_F(ShadowFilerTest, ASaveBetweenAnotherOnesExchangeAndItsDeleteIsKept) {
-  WriteFile(Base(), "00A2");
-  ShadowFiler a(Item(Base()));
-  ShadowFiler b(Item(Base()));
-  WriteCreated(a, "00A1");
-  // Just after a's exchange the former file lies under a's shadow name; b
-  // makes its shadow then, and a deletes its own afterwards.
-  bool done = false;
-  SetFileStepHook([&](FileStep s, const std::string&) {
-    if (s == FileStep::SyncFolder && !done) {
-      done = true;
-      WriteCreated(b, "00B2");
-    }
-    return 0;
-  });
-  a.CleanUp();
-  SetFileStepHook(nullptr);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(ReadFile(Base()), "00A1");
-  b.CleanUp();
-  EXPECT_EQ(ReadFile(Base()), "00B2");
-  EXPECT_TRUE(Names(folders.Tmp()).empty());
+  for (int32_t locks : filefixtures::kLockAnswers) {
+    SCOPED_TRACE(locks);
+    filefixtures::LocksAnswer(locks);
+    WriteFile(Base(), "00A2");
+    ShadowFiler a(Item(Base()));
+    ShadowFiler b(Item(Base()));
+    WriteCreated(a, "00A1");
+    // Just after a's exchange the former file lies under a's shadow name;
+    // b makes its shadow then, and a deletes its own afterwards.
+    bool done = false;
+    SetFileStepHook([&](FileStep s, const std::string&) {
+      if (s == FileStep::SyncFolder && !done) {
+        done = true;
+        WriteCreated(b, "00B2");
+      }
+      return s == FileStep::Lock ? locks : 0;
+    });
+    a.CleanUp();
+    SetFileStepHook(nullptr);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(ReadFile(Base()), "00A1");
+    b.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00B2");
+    EXPECT_TRUE(Names(folders.Tmp()).empty());
+  }
 }
 
 TEST_F(ShadowFilerTest, AnyEntryTakesAShadowNameAndNoLinkIsFollowed) {
@@ -463,21 +472,79 @@ TEST_F(ShadowFilerTest, ShadowsOfEndedSavesGoAndThoseOfLiveSavesStay) {
                                                             kPrefsName + "00001", "other000001"}));
 }
 
+TEST_F(ShadowFilerTest, OnlyWhatASaveWritesIsTakenForALeftover) {
+  const std::string record = kPrefsHeader + std::string(kPrefsMaxFileBytes - 2, 'r');
+  struct Case {
+    std::string name, bytes;
+    bool removed;
+  } cases[] = {
+      {"nothing, as a save made it", "", true}, {"a record", "0010", true},
+      {"the header alone", "00", true},         {"a record of the most bytes", record, true},
+      {"one byte more", record + "r", false},   {"a user's notes", "my notes", false},
+      {"one byte of the header", "0", false},   {"the header further on", " 0010", false},
+  };
+  WriteFile(Base(), "00A2");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(Shadow("123456"), c.bytes);
+    ShadowFiler filer(Item(Base()));
+    WriteCreated(filer, "0010");
+    filer.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "0010");
+    EXPECT_EQ(fs::exists(Shadow("123456")), !c.removed);
+    if (!c.removed) {
+      EXPECT_EQ(ReadFile(Shadow("123456")), c.bytes);
+    }
+    EXPECT_EQ(Names(folders.Tmp()).size(), c.removed ? 0u : 1u);
+    fs::remove(Shadow("123456"));
+  }
+}
+
+TEST_F(ShadowFilerTest, WithoutLocksNothingCanBeToldLeftOverAndNothingGoes) {
+  for (int32_t answer : filefixtures::kLockAnswers) {
+    SCOPED_TRACE(answer);
+    filefixtures::LocksAnswer(answer);
+    WriteFile(Base(), "00A2");
+    // As a save killed midway leaves it, or as one still writes it: only a
+    // lock tells the two apart.
+    WriteFile(Shadow("000001"), "0010");
+    ShadowFiler filer(Item(Base()));
+    WriteCreated(filer, "00B1");
+    EXPECT_EQ(filer.RefShadowFile()->NativePath(), Shadow("000002"));
+    filer.CleanUp();
+    EXPECT_EQ(ReadFile(Base()), "00B1");
+    EXPECT_EQ(Names(folders.Tmp()),
+              answer == 0 ? std::vector<std::string>{} : std::vector<std::string>{kPrefsName + "000001"});
+    fs::remove(Shadow("000001"));
+  }
+}
+
 TEST_F(ShadowFilerTest, TheHiddenTemporaryFolderGoesWhenASaveLeavesItEmpty) {
   setenv("TMPDIR", folders.dir.File("none").c_str(), 1);
   const std::string hidden = folders.Prefs(".TemporaryItems");
   WriteFile(Base(), "00A2");
-  // Committed, given up, and never written.
-  for (int how = 0; how < 3; ++how) {
+  // Committed by the exchange, by the move where the exchange fails (as on
+  // FUSE mounts) or where there is no base file yet, given up, and never
+  // written.
+  enum How { kExchanged, kMoved, kFirstSave, kAborted, kUnwritten };
+  for (How how : {kExchanged, kMoved, kFirstSave, kAborted, kUnwritten}) {
     SCOPED_TRACE(how);
+    if (how == kFirstSave) fs::remove(Base());
     {
       ShadowFiler filer(Item(Base()));
       ASSERT_EQ(filer.RefShadowFile()->NativePath(), hidden + "/" + kPrefsName + "000001");
-      if (how < 2) WriteCreated(filer, "0010");
-      if (how == 0) filer.CleanUp();
-      if (how == 1) filer.Abort();
+      if (how != kUnwritten) WriteCreated(filer, "0010");
+      if (how == kMoved)
+        SetFileStepHook([](FileStep s, const std::string&) { return s == FileStep::Exchange ? EINVAL : 0; });
+      if (how == kAborted)
+        filer.Abort();
+      else if (how != kUnwritten)
+        filer.CleanUp();
+      SetFileStepHook(nullptr);
     }
     EXPECT_FALSE(fs::exists(hidden));
+    EXPECT_EQ(ReadFile(Base()), how == kAborted || how == kUnwritten ? "00A2" : "0010");
+    WriteFile(Base(), "00A2");
   }
   // Something else in it keeps it.
   fs::create_directory(hidden);

@@ -3,16 +3,14 @@
 // and direct looks at what lies on the disk.
 #pragma once
 
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -44,8 +42,6 @@ class Folders {
       setenv("TMPDIR", oldTmp_->c_str(), 1);
     else
       unsetenv("TMPDIR");
-    // A mount leaves before the folders are removed.
-    for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it) umount2(it->c_str(), MNT_DETACH);
   }
   Folders(const Folders&) = delete;
   Folders& operator=(const Folders&) = delete;
@@ -57,30 +53,31 @@ class Folders {
     return name.empty() ? dir.File("tmp") : dir.File("tmp/" + name);
   }
 
-  // Mounts a filesystem of that type at the folder (made when missing), in
-  // a mount namespace of this test process only, so that nothing outlives
-  // the test. Gives the reason when that is not allowed here.
+  // Mounts a filesystem of that type at the folder (made when missing), for
+  // this test alone (see testsupport::Mounts). Gives the reason when that
+  // is not allowed here.
   std::string Mount(const std::string& where, const char* type, const char* options) {
-    std::filesystem::create_directories(where);
-    if (!privateNamespace_) {
-      if (unshare(CLONE_NEWNS) != 0) return std::string("unshare(CLONE_NEWNS): ") + std::strerror(errno);
-      if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return std::string("making / private: ") + std::strerror(errno);
-      privateNamespace_ = true;
-    }
-    if (mount(type, where.c_str(), type, 0, options) != 0)
-      return std::string("mount -t ") + type + ": " + std::strerror(errno);
-    mounts_.push_back(where);
-    return {};
+    return mounts_.Mount(where, type, options);
   }
 
   testsupport::TempDir dir;
 
  private:
   std::optional<std::string> oldTmp_;
-  std::vector<std::string> mounts_;
-  bool privateNamespace_ = false;
+  // After the folders, so that a mount leaves before they are removed.
+  testsupport::Mounts mounts_;
 };
+
+// How flock answers: 0 where the file system gives locks, then the answers
+// of file systems that give none (a network home without a lock manager,
+// and others).
+inline constexpr int32_t kLockAnswers[] = {0, ENOLCK, EOPNOTSUPP, ENOSYS, EINVAL};
+
+// From now on every lock gets that answer (0: locks as usual).
+inline void LocksAnswer(int32_t answer) {
+  fw::SetFileStepHook(
+      [answer](fw::FileStep step, const std::string&) { return step == fw::FileStep::Lock ? answer : 0; });
+}
 
 // The attribute's value as it lies on the disk; nullopt when there is none.
 inline std::optional<std::string> Attribute(const std::string& path, const char* name) {

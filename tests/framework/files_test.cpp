@@ -1,11 +1,16 @@
 // The file layer: the preferences folder, streams of bytes, memory blocks,
 // type and creator codes with declared file types, temporary folders on
 // the item's mount, links, moves and the exchange of two files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -69,6 +74,42 @@ TEST_F(Files, PreferencesFolderFollowsXdgAndIsMadeWhenMissing) {
   EXPECT_FALSE(SpecialFolder::Preferences());
   SetPreferencesFolder(folders.Prefs());
   EXPECT_EQ(SpecialFolder::Preferences()->NativePath(), folders.Prefs());
+}
+
+// A path of exactly `length` bytes below `base`, in parts of at most 255.
+std::string PathOfLength(std::string base, size_t length) {
+  while (length - base.size() > 256) base += "/" + std::string(200, 'p');
+  return base + "/" + std::string(length - base.size() - 1, 'q');
+}
+
+TEST_F(Files, APreferencesFolderThatCannotExistWholeIsNeverBegun) {
+  const std::string top = folders.dir.File("home");
+  struct Case {
+    std::string name, path;
+    bool made;
+  } cases[] = {
+      {"a path of the most bytes", PathOfLength(top, PATH_MAX - 1), true},
+      {"one byte more", PathOfLength(top, PATH_MAX), false},
+      {"some 5,000 bytes", PathOfLength(top, 5000), false},
+      {"a name of the most bytes", top + "/x/" + std::string(NAME_MAX, 'n') + "/config", true},
+      {"a name of one byte more", top + "/x/" + std::string(NAME_MAX + 1, 'n') + "/config", false},
+  };
+  SetPreferencesFolder("");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(top);
+    setenv("XDG_CONFIG_HOME", c.path.c_str(), 1);
+    const auto prefs = SpecialFolder::Preferences();
+    EXPECT_EQ(static_cast<bool>(prefs), c.made);
+    if (c.made) {
+      EXPECT_EQ(prefs->NativePath(), c.path);
+      EXPECT_TRUE(prefs->Directory());
+    } else {
+      // Not even the first of its folders.
+      EXPECT_FALSE(fs::exists(top));
+    }
+  }
+  unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Files, StreamsCarryBytesUnconverted) {
@@ -182,6 +223,35 @@ TEST_F(Files, ALockedFileIsMadeOnlyUnderAFreeNameAndFollowsNoLink) {
   EXPECT_EQ(fs::file_size(folders.Prefs("new")), 0u);
   EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs("no/such/folder")), error));
   EXPECT_EQ(error, ENOENT);
+}
+
+TEST_F(Files, ALockedFileIsLockedOrWhereNoLockCanBeHadMadeUnlocked) {
+  // Where the file system gives no locks the file is made all the same,
+  // and its name is still its own.
+  for (int32_t answer : filefixtures::kLockAnswers) {
+    SCOPED_TRACE(answer);
+    filefixtures::LocksAnswer(answer);
+    const std::string name = "file" + std::to_string(answer);
+    int32_t error = 0;
+    const Ref<LockedFile> made = LockedFile::Create(Item(folders.Prefs(name)), error);
+    ASSERT_TRUE(made) << error;
+    EXPECT_EQ(made->Locked(), answer == 0);
+    EXPECT_TRUE(fs::is_regular_file(folders.Prefs(name)));
+    EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs(name)), error));
+    EXPECT_EQ(error, EEXIST);
+    if (answer == 0) {
+      const int other = open(folders.Prefs(name).c_str(), O_RDONLY);
+      EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0);
+      EXPECT_EQ(errno, EWOULDBLOCK);
+      close(other);
+    }
+  }
+  // A lock that another process holds on the new file: its name counts as
+  // taken.
+  filefixtures::LocksAnswer(EWOULDBLOCK);
+  int32_t error = 0;
+  EXPECT_FALSE(LockedFile::Create(Item(folders.Prefs("held")), error));
+  EXPECT_EQ(error, EEXIST);
 }
 
 TEST_F(Files, OverwriteKeepsTheOldBytesUntilTheNewOnesAreAllInPlace) {

@@ -1,6 +1,11 @@
 #include "tests/support/TestSupport.h"
 
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -26,6 +31,24 @@ TempDir::~TempDir() {
   }
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
+}
+
+Mounts::~Mounts() {
+  for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it) umount2(it->c_str(), MNT_DETACH);
+}
+
+std::string Mounts::Mount(const std::string& where, const char* type, const char* options) {
+  std::filesystem::create_directories(where);
+  if (!privateNamespace_) {
+    if (unshare(CLONE_NEWNS) != 0) return std::string("unshare(CLONE_NEWNS): ") + std::strerror(errno);
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+      return std::string("making / private: ") + std::strerror(errno);
+    privateNamespace_ = true;
+  }
+  if (mount(type, where.c_str(), type, 0, options) != 0)
+    return std::string("mount -t ") + type + ": " + std::strerror(errno);
+  mounts_.push_back(where);
+  return {};
 }
 
 std::string ReadFile(const std::string& path) {

@@ -21,6 +21,24 @@ class TempDir {
   std::string path_;
 };
 
+// Filesystems mounted for this test process alone, in a mount namespace of
+// its own (which the programs it starts share), so that nothing outlives
+// the test; they leave, last first, when the object goes.
+class Mounts {
+ public:
+  Mounts() = default;
+  ~Mounts();
+  Mounts(const Mounts&) = delete;
+  Mounts& operator=(const Mounts&) = delete;
+  // Mounts a filesystem of that type at the folder (made when missing).
+  // Gives the reason when that is not allowed here.
+  std::string Mount(const std::string& where, const char* type, const char* options);
+
+ private:
+  std::vector<std::string> mounts_;
+  bool privateNamespace_ = false;
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
