@@ -1,7 +1,8 @@
 // The game's windows on a virtual display with a window manager, read back
 // from the X server: the menu bar of the Help window, the About box as a
-// dialog of the game window, where the boxes open, Copy from a help text,
-// and the layout under right-to-left languages.
+// dialog of the game window, a minimised About box under two window
+// managers, where the boxes open, Copy from a help text, and the layout
+// under right-to-left languages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -337,6 +338,71 @@ TEST(Windows, TheAboutBoxIsADialogOfTheGameWindowThatNeverHidesAlone) {
   std::this_thread::sleep_for(300ms);
   EXPECT_NE(g.Board(0), kSolved);
 }
+
+// A minimise request for the About box, under window managers that answer it
+// differently (openbox minimises the game window with the box, fluxbox the
+// box alone), with Help open too: no window of the game is left on the
+// screen without the box, ignoring the player with nothing in sight saying
+// why, and all come back together when one of the windows is brought back.
+struct MinimiseCase {
+  const char* name;
+  e2e::WindowManager wm;
+  const char* tool;     // on the PATH
+  const char* request;  // with the box's X window after it
+  bool helpBack;        // Help brought back rather than the game window
+};
+
+void PrintTo(const MinimiseCase& c, std::ostream* out) { *out << c.name; }
+
+class MinimisedAbout : public ::testing::TestWithParam<MinimiseCase> {};
+
+TEST_P(MinimisedAbout, NeverLeavesAWindowOnTheScreenWithoutTheBox) {
+  const MinimiseCase& c = GetParam();
+  if (!OnPath(c.tool)) GTEST_SKIP() << c.tool << " is not installed";
+  START_GAME(g, {}, e2e::GameBinary(), c.wm);
+  Windows w{g};
+  auto& d = g.display();
+  const std::string help = w.OpenFromHelpMenu(1, kHelp);
+  ASSERT_FALSE(help.empty());
+  const std::string about = w.OpenFromHelpMenu(0, kAbout);
+  ASSERT_FALSE(about.empty());
+
+  e2e::Run("DISPLAY=" + d.Name() + " " + c.request + " " + about + " 2>/dev/null");
+  ASSERT_TRUE(e2e::WaitFor([&] { return !w.Shown(about); }, 5000)) << "the window manager kept the box";
+  // (A box that never comes back fails however long this waits; the bound
+  // only keeps a busy machine from failing.)
+  const auto alone = [&] { return !w.Shown(about) && (w.Shown(g.Window()) || w.Shown(help)); };
+  EXPECT_TRUE(e2e::WaitFor([&] { return !alone(); }, 5000));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(alone()) << "game window " << w.Shown(g.Window()) << ", Help " << w.Shown(help);
+
+  // The game window (or Help) brought back brings the others, the box on top.
+  d.Xdotool("windowactivate " + (c.helpBack ? help : g.Window()));
+  EXPECT_TRUE(e2e::WaitFor([&] { return w.Shown(g.Window()) && w.Shown(about) && w.Shown(help); }, 5000));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(g.Shows(d.Grab(about), 16, 16, "IconPict.png"));  // the box is on top
+  // Once the box closes, the game answers.
+  d.Key(about, "space");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(w.Shown(about));
+  g.Key("ctrl+t");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_NE(g.Board(0), kSolved);
+  EXPECT_TRUE(w.Shown(help));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, MinimisedAbout,
+    ::testing::Values(
+        MinimiseCase{"OpenboxIconify", e2e::WindowManager::kOpenbox, "xdotool", "xdotool windowminimize", false},
+        MinimiseCase{"OpenboxHidden", e2e::WindowManager::kOpenbox, "wmctrl", "wmctrl -b add,hidden -i -r", false},
+        MinimiseCase{"OpenboxIconifyHelpBack", e2e::WindowManager::kOpenbox, "xdotool", "xdotool windowminimize",
+                     true},
+        MinimiseCase{"FluxboxIconify", e2e::WindowManager::kFluxbox, "xdotool", "xdotool windowminimize", false},
+        MinimiseCase{"FluxboxHidden", e2e::WindowManager::kFluxbox, "wmctrl", "wmctrl -b add,hidden -i -r", false},
+        MinimiseCase{"FluxboxIconifyHelpBack", e2e::WindowManager::kFluxbox, "xdotool", "xdotool windowminimize",
+                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Windows, AboutAndHelpOpenCentredOverTheGameWindowAndOnTheScreen) {
   START_GAME(g);
