@@ -81,8 +81,9 @@ void FollowModalMinimise(Window* changed) {
         top->showMinimized();
       }
     } else {
+      // (One closed meanwhile stays closed.)
       for (const auto& top : std::exchange(impl.minimisedWith, {}))
-        if (top && top->isMinimized()) top->showNormal();
+        if (top && top->isVisible() && top->isMinimized()) top->showNormal();
     }
     return;
   }
