@@ -294,6 +294,10 @@ void RuntimeInit(int argc, char** argv) {
   if (s.qtTexts->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     s.app->installTranslator(s.qtTexts);
+  // A right-to-left translation would mirror the whole layout; the order of
+  // menus, tabs and scroll bars is the interface's own, in every language.
+  // Set explicitly, the direction stays through later language changes.
+  s.app->setLayoutDirection(Qt::LeftToRight);
   s.exitStatus = 0;
 }
 

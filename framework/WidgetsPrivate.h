@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "framework/Controls.h"
 #include "framework/GraphicsPrivate.h"
@@ -120,6 +121,8 @@ struct WindowImpl {
   bool opened = false, closed = false, constructed = false, placed = false;
   bool modalLoopRunning = false;
   std::function<void()> onClosed;  // ends a running ShowModal
+  // While this modal window is minimised: the windows minimised with it.
+  std::vector<QPointer<QWidget>> minimisedWith;
   void ApplyFlags();
   void ApplySize();
 };

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "framework/Application.h"
 #include "framework/Menu.h"
@@ -60,6 +61,39 @@ Ref<Window> Opener(const Window* self) {
   return nullptr;
 }
 
+// A modal window keeps every other window from answering. A window manager
+// may minimise it on request although it asks for no minimise button, and
+// may leave the others on the screen, ignoring the player with nothing in
+// sight saying why. So the windows it blocks are minimised with it, and they
+// come back together: when it returns, or when any of them is brought back.
+void FollowModalMinimise(Window* changed) {
+  WindowImpl& impl = *changed->Impl();
+  if (!impl.top) return;
+  // A copy: showing and hiding deliver events whose handlers may reorder the
+  // list.
+  const std::vector<Ref<Window>> windows = OpenWindows();
+  if (impl.modalLoopRunning) {
+    if (impl.top->isMinimized()) {
+      for (const auto& w : windows) {
+        QWidget* top = w->Impl()->top;
+        if (w.get() == changed || !top || !top->isVisible() || top->isMinimized()) continue;
+        impl.minimisedWith.emplace_back(top);
+        top->showMinimized();
+      }
+    } else {
+      // (One closed meanwhile stays closed.)
+      for (const auto& top : std::exchange(impl.minimisedWith, {}))
+        if (top && top->isVisible() && top->isMinimized()) top->showNormal();
+    }
+    return;
+  }
+  if (impl.top->isMinimized()) return;
+  for (const auto& w : windows) {
+    const WindowImpl& other = *w->Impl();
+    if (other.modalLoopRunning && other.top && other.top->isMinimized()) other.top->showNormal();
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- widgets
@@ -102,7 +136,9 @@ void TopWidget::keyPressEvent(QKeyEvent* e) {
 
 bool TopWidget::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate) runtime::WindowToFront(owner_);
-  return QWidget::event(e);
+  const bool done = QWidget::event(e);
+  if (e->type() == QEvent::WindowStateChange) FollowModalMinimise(owner_);
+  return done;
 }
 
 void WindowImpl::ApplyFlags() {

@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   fonts-vlgothic fontconfig
   pulseaudio pulseaudio-utils
-  xvfb xdotool openbox fluxbox x11-utils xclip imagemagick
+  xvfb xdotool wmctrl openbox fluxbox x11-utils xclip imagemagick
   qt6-translations-l10n
 )
 

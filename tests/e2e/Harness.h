@@ -18,5 +18,7 @@ using testsupport::InstallGame;
 using testsupport::Process;
 using testsupport::RssMiB;
 using testsupport::Run;
+using testsupport::WaitFor;
+using testsupport::WindowManager;
 
 }  // namespace e2e

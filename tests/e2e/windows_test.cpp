@@ -1,7 +1,8 @@
 // The game's windows on a virtual display with a window manager, read back
 // from the X server: the menu bar of the Help window, the About box as a
-// dialog of the game window, where the boxes open, and Copy from a help
-// text.
+// dialog of the game window, a minimised About box under two window
+// managers, where the boxes open, Copy from a help text, and the layout
+// under right-to-left languages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -66,10 +68,11 @@ uint32_t Background(const e2e::Image& img, int x0, int y0, int x1, int y1) {
 
 // The bands of the rectangle along y (rows) or x; gaps narrower than
 // `mergeGap` join their neighbours, bands thinner than `minSize` (separator
-// lines) are dropped.
+// lines) are dropped. The background is the rectangle's commonest colour
+// unless `givenBack` gives it.
 std::vector<Band> Bands(const e2e::Image& img, int x0, int y0, int x1, int y1, bool rows, int mergeGap,
-                        int minSize) {
-  const uint32_t back = Background(img, x0, y0, x1, y1);
+                        int minSize, std::optional<uint32_t> givenBack = std::nullopt) {
+  const uint32_t back = givenBack ? *givenBack : Background(img, x0, y0, x1, y1);
   std::vector<Band> bands;
   const int n = rows ? y1 - y0 : x1 - x0;
   for (int i = 0; i < n; ++i) {
@@ -180,7 +183,30 @@ struct Windows {
     return e2e::Run("DISPLAY=" + d().Name() + " xwininfo -id " + window + " 2>/dev/null").find("IsViewable") !=
            std::string::npos;
   }
+
+  // Opens Help from the game window's help menu and finds it as the
+  // program's other window: under some locales its title reaches the X
+  // tools in another encoding.
+  std::string OpenHelpByPid() {
+    d().Xdotool("mousemove 1023 767");  // see OpenFromHelpMenu
+    g.OpenMenu(3);
+    d().Xdotool("key Down Return");
+    std::string help;
+    for (int i = 0; i < 50 && help.empty(); ++i) {
+      std::this_thread::sleep_for(100ms);
+      std::istringstream ids(d().Xdotool("search --onlyvisible --pid " + std::to_string(g.process().pid())));
+      for (std::string id; ids >> id;)
+        if (id != g.Window() && !d().Popup(id)) help = id;
+    }
+    std::this_thread::sleep_for(400ms);
+    return help;
+  }
 };
+
+// The desktop's language, from LANG alone.
+std::map<std::string, std::string> Language(const std::string& lang) {
+  return {{"LANG", lang}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANGUAGE", ""}};
+}
 
 }  // namespace
 
@@ -313,6 +339,71 @@ TEST(Windows, TheAboutBoxIsADialogOfTheGameWindowThatNeverHidesAlone) {
   EXPECT_NE(g.Board(0), kSolved);
 }
 
+// A minimise request for the About box, under window managers that answer it
+// differently (openbox minimises the game window with the box, fluxbox the
+// box alone), with Help open too: no window of the game is left on the
+// screen without the box, ignoring the player with nothing in sight saying
+// why, and all come back together when one of the windows is brought back.
+struct MinimiseCase {
+  const char* name;
+  e2e::WindowManager wm;
+  const char* tool;     // on the PATH
+  const char* request;  // with the box's X window after it
+  bool helpBack;        // Help brought back rather than the game window
+};
+
+void PrintTo(const MinimiseCase& c, std::ostream* out) { *out << c.name; }
+
+class MinimisedAbout : public ::testing::TestWithParam<MinimiseCase> {};
+
+TEST_P(MinimisedAbout, NeverLeavesAWindowOnTheScreenWithoutTheBox) {
+  const MinimiseCase& c = GetParam();
+  if (!OnPath(c.tool)) GTEST_SKIP() << c.tool << " is not installed";
+  START_GAME(g, {}, e2e::GameBinary(), c.wm);
+  Windows w{g};
+  auto& d = g.display();
+  const std::string help = w.OpenFromHelpMenu(1, kHelp);
+  ASSERT_FALSE(help.empty());
+  const std::string about = w.OpenFromHelpMenu(0, kAbout);
+  ASSERT_FALSE(about.empty());
+
+  e2e::Run("DISPLAY=" + d.Name() + " " + c.request + " " + about + " 2>/dev/null");
+  ASSERT_TRUE(e2e::WaitFor([&] { return !w.Shown(about); }, 5000)) << "the window manager kept the box";
+  // (A box that never comes back fails however long this waits; the bound
+  // only keeps a busy machine from failing.)
+  const auto alone = [&] { return !w.Shown(about) && (w.Shown(g.Window()) || w.Shown(help)); };
+  EXPECT_TRUE(e2e::WaitFor([&] { return !alone(); }, 5000));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(alone()) << "game window " << w.Shown(g.Window()) << ", Help " << w.Shown(help);
+
+  // The game window (or Help) brought back brings the others, the box on top.
+  d.Xdotool("windowactivate " + (c.helpBack ? help : g.Window()));
+  EXPECT_TRUE(e2e::WaitFor([&] { return w.Shown(g.Window()) && w.Shown(about) && w.Shown(help); }, 5000));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(g.Shows(d.Grab(about), 16, 16, "IconPict.png"));  // the box is on top
+  // Once the box closes, the game answers.
+  d.Key(about, "space");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(w.Shown(about));
+  g.Key("ctrl+t");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_NE(g.Board(0), kSolved);
+  EXPECT_TRUE(w.Shown(help));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, MinimisedAbout,
+    ::testing::Values(
+        MinimiseCase{"OpenboxIconify", e2e::WindowManager::kOpenbox, "xdotool", "xdotool windowminimize", false},
+        MinimiseCase{"OpenboxHidden", e2e::WindowManager::kOpenbox, "wmctrl", "wmctrl -b add,hidden -i -r", false},
+        MinimiseCase{"OpenboxIconifyHelpBack", e2e::WindowManager::kOpenbox, "xdotool", "xdotool windowminimize",
+                     true},
+        MinimiseCase{"FluxboxIconify", e2e::WindowManager::kFluxbox, "xdotool", "xdotool windowminimize", false},
+        MinimiseCase{"FluxboxHidden", e2e::WindowManager::kFluxbox, "wmctrl", "wmctrl -b add,hidden -i -r", false},
+        MinimiseCase{"FluxboxIconifyHelpBack", e2e::WindowManager::kFluxbox, "xdotool", "xdotool windowminimize",
+                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Windows, AboutAndHelpOpenCentredOverTheGameWindowAndOnTheScreen) {
   START_GAME(g);
   Windows w{g};
@@ -393,26 +484,15 @@ TEST(Windows, CopyFromAHelpTextPutsTheSelectionOnTheClipboard) {
   EXPECT_EQ(e2e::Run(clipboard), text);
 }
 
-// The text area's own context menu speaks the desktop's language.
+// The text area's own context menu speaks the desktop's language, a
+// right-to-left one too.
 TEST(Windows, TheTextContextMenuFollowsTheDesktopLanguage) {
   std::map<std::string, e2e::Image> menus;
-  for (const std::string lang : {"C.UTF-8", "ja_JP.UTF-8"}) {
+  for (const std::string lang : {"C.UTF-8", "ja_JP.UTF-8", "he_IL.UTF-8"}) {
     SCOPED_TRACE(lang);
-    START_GAME(g, {{"LANG", lang}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANGUAGE", ""}});
-    // Under a Japanese locale the title reaches the X tools in another
-    // encoding: Help is the program's other window.
-    g.OpenMenu(3);
-    g.display().Xdotool("key Down Return");
-    std::string help;
-    for (int i = 0; i < 50 && help.empty(); ++i) {
-      std::this_thread::sleep_for(100ms);
-      std::istringstream ids(
-          g.display().Xdotool("search --onlyvisible --pid " + std::to_string(g.process().pid())));
-      for (std::string id; ids >> id;)
-        if (id != g.Window() && !g.display().Popup(id)) help = id;
-    }
+    START_GAME(g, Language(lang));
+    const std::string help = Windows{g}.OpenHelpByPid();
     ASSERT_FALSE(help.empty());
-    std::this_thread::sleep_for(400ms);
     g.display().Click(help, 100, g.MenuHeight() + 60);
     g.display().Xdotool("click 3");
     std::this_thread::sleep_for(500ms);
@@ -424,6 +504,52 @@ TEST(Windows, TheTextContextMenuFollowsTheDesktopLanguage) {
     EXPECT_EQ(MenuItems(menus[lang]).size(), 2u);
   }
   const e2e::Image& en = menus["C.UTF-8"];
-  const e2e::Image& ja = menus["ja_JP.UTF-8"];
-  EXPECT_TRUE(en.width != ja.width || en.height != ja.height || en.rgb != ja.rgb);
+  for (const char* lang : {"ja_JP.UTF-8", "he_IL.UTF-8"}) {
+    const e2e::Image& other = menus[lang];
+    EXPECT_TRUE(en.width != other.width || en.height != other.height || en.rgb != other.rgb) << lang;
+  }
+}
+
+// Under a right-to-left language the layout stays the interface's own, as
+// under any other: the game window's titles from its left edge in the menu
+// table's order, the Help window's first tab at the left and its scroll bar
+// at the right; both windows look as they do in English.
+TEST(Windows, RightToLeftLanguagesKeepTheLayoutLeftToRight) {
+  struct Seen {
+    std::vector<Band> titles;
+    e2e::Image game, help;
+  };
+  std::map<std::string, Seen> seen;
+  for (const std::string lang : {"C.UTF-8", "he_IL.UTF-8", "ar_EG.UTF-8", "fa_IR.UTF-8"}) {
+    SCOPED_TRACE(lang);
+    START_GAME(g, Language(lang));
+    Windows w{g};
+    Seen& s = seen[lang];
+    s.titles = w.Titles(g.Window());
+    ASSERT_EQ(s.titles.size(), 4u);
+    EXPECT_LT(s.titles[0].from, 12);  // ファイル, at the bar's left edge
+    s.game = g.display().Grab(g.Window());
+    const std::string help = w.OpenHelpByPid();
+    ASSERT_FALSE(help.empty());
+    s.help = g.display().Grab(help);
+    e2e::Run("DISPLAY=" + g.display().Name() + " import -window root " + ScreenshotDir() + "/help-" + lang +
+             ".png 2>/dev/null");
+    // The tab row on the window's white: the tabs begin at its left end.
+    const int bar = g.MenuHeight();
+    const std::vector<Band> tabs = Bands(s.help, 0, bar + 4, s.help.width, bar + 14, false, 4, 1, 0xFFFFFF);
+    ASSERT_FALSE(tabs.empty());
+    EXPECT_LT(tabs.front().from, 6);
+    EXPECT_LT(tabs.back().to, s.help.width - 40);
+  }
+  const Seen& en = seen["C.UTF-8"];
+  for (const auto& [lang, s] : seen) {
+    SCOPED_TRACE(lang);
+    ASSERT_EQ(s.titles.size(), en.titles.size());
+    for (size_t i = 0; i < s.titles.size(); ++i) {
+      EXPECT_EQ(s.titles[i].from, en.titles[i].from) << "title " << i;
+      EXPECT_EQ(s.titles[i].to, en.titles[i].to) << "title " << i;
+    }
+    EXPECT_TRUE(s.game.rgb == en.game.rgb);
+    EXPECT_TRUE(s.help.width == en.help.width && s.help.rgb == en.help.rgb);
+  }
 }

@@ -41,8 +41,11 @@ uint32_t Image::Pixel(int x, int y) const {
   return (uint32_t{rgb[i]} << 16) | (uint32_t{rgb[i + 1]} << 8) | rgb[i + 2];
 }
 
-Display::Display(bool windowManager) {
+Display::Display(bool windowManager) : Display(windowManager ? WindowManager::kOpenbox : WindowManager::kNone) {}
+
+Display::Display(WindowManager wm) {
   if (!Exists("/usr/bin/Xvfb") || !Exists("/usr/bin/xdotool") || !Exists("/usr/bin/import")) return;
+  if (wm == WindowManager::kFluxbox && !Exists("/usr/bin/fluxbox")) return;
   // Xvfb picks a free display number itself and tells it through a pipe.
   int fds[2];
   if (pipe(fds) != 0) return;
@@ -57,9 +60,24 @@ Display::Display(bool windowManager) {
   close(fds[0]);
   if (number.empty()) return;
   name_ = ":" + number;
-  if (windowManager) {
+  if (wm == WindowManager::kOpenbox) {
     wm_ = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"},
                                     std::map<std::string, std::string>{{"DISPLAY", name_}}, "/dev/null");
+  } else if (wm == WindowManager::kFluxbox) {
+    // Its settings in a home of its own, made before it starts (on a first
+    // run it writes its defaults over them): no toolbar, and the root
+    // window left as it is (else a wallpaper tool puts up a message window).
+    wmHome_ = std::make_unique<TempDir>();
+    const std::string dir = wmHome_->File(".fluxbox");
+    mkdir(dir.c_str(), 0700);
+    WriteFile(dir + "/overlay", "background: unset\n");
+    WriteFile(dir + "/init",
+              "session.screen0.toolbar.visible: false\nsession.styleOverlay: " + dir + "/overlay\n");
+    wm_ = std::make_unique<Process>(
+        std::vector<std::string>{"fluxbox"},
+        std::map<std::string, std::string>{{"DISPLAY", name_}, {"HOME", wmHome_->path()}}, "/dev/null");
+  }
+  if (wm_) {
     const bool ready = WaitFor(
         [&] {
           return Run("DISPLAY=" + name_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/Process.h"
+#include "tests/support/TestSupport.h"
 
 namespace testsupport {
 
@@ -18,10 +19,15 @@ struct Image {
   bool Empty() const { return width == 0; }
 };
 
+// The window manager that a display runs.
+enum class WindowManager { kNone, kOpenbox, kFluxbox };
+
 class Display {
  public:
-  // Not Ok() where Xvfb or the X tools are missing or do not start.
+  // Not Ok() where Xvfb, the X tools or the window manager are missing or do
+  // not start. With a window manager, openbox.
   explicit Display(bool windowManager = true);
+  explicit Display(WindowManager wm);
   ~Display();
   bool Ok() const { return ok_; }
   const std::string& Name() const { return name_; }
@@ -52,6 +58,7 @@ class Display {
   std::string name_;
   bool ok_ = false;
   std::unique_ptr<Process> xvfb_, wm_;
+  std::unique_ptr<TempDir> wmHome_;  // fluxbox's settings
 };
 
 }  // namespace testsupport

@@ -23,8 +23,9 @@ fw::Ref<fw::Picture> Resource(const std::string& name) {
   return p;
 }
 
-GameScreen::GameScreen(const std::map<std::string, std::string>& env, const std::string& binary) {
-  display_ = std::make_unique<Display>(true);
+GameScreen::GameScreen(const std::map<std::string, std::string>& env, const std::string& binary,
+                       WindowManager wm) {
+  display_ = std::make_unique<Display>(wm);
   if (!display_->Ok()) return;
   std::map<std::string, std::string> all{{"DISPLAY", display_->Name()}, {"TMPDIR", home_.path()}};
   for (const auto& [k, v] : env) all[k] = v;

@@ -19,10 +19,10 @@ fw::Ref<fw::Picture> Resource(const std::string& name);
 
 class GameScreen {
  public:
-  // Starts the game on a display of its own; Ok() is false where there is
-  // no virtual display to be had.
-  explicit GameScreen(const std::map<std::string, std::string>& env = {},
-                      const std::string& binary = GameBinary());
+  // Starts the game on a display of its own, with that window manager;
+  // Ok() is false where there is no virtual display to be had.
+  explicit GameScreen(const std::map<std::string, std::string>& env = {}, const std::string& binary = GameBinary(),
+                      WindowManager wm = WindowManager::kOpenbox);
   ~GameScreen();
   bool Ok() const { return ok_; }
   Display& display() { return *display_; }
