@@ -2,6 +2,7 @@
 // it without one, destroy its windows from another program, install it
 // under a folder name that is not UTF-8, or give it a sound server that
 // never answers. The game must neither crash nor hang.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,16 +10,21 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/e2e/Screen.h"
+#include "tests/support/SoundServer.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -38,15 +44,19 @@ size_t Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-// A sound server that takes every connection and never answers on it.
-class SilentSoundServer {
+// A server that takes every connection on a unix socket and never answers
+// on it (a sound server, an X server). A path that begins with '\0' lies in
+// the abstract namespace.
+class SilentServer {
  public:
-  explicit SilentSoundServer(const std::string& socketPath) : path_(socketPath) {
+  explicit SilentServer(const std::string& socketPath) : path_(socketPath) {
     fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, path_.c_str(), sizeof addr.sun_path - 1);
-    ok_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(fd_, 16) == 0;
+    const size_t length = std::min(path_.size(), sizeof addr.sun_path - 1);
+    std::memcpy(addr.sun_path, path_.data(), length);
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
+    ok_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), size) == 0 && listen(fd_, 16) == 0;
     if (!ok_) return;
     thread_ = std::thread([this] {
       while (!stop_) {
@@ -59,7 +69,7 @@ class SilentSoundServer {
       }
     });
   }
-  ~SilentSoundServer() {
+  ~SilentServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     for (int c : clients_) close(c);
@@ -78,6 +88,56 @@ class SilentSoundServer {
   std::vector<int> clients_;
   std::thread thread_;
 };
+
+// An X display whose server takes the connection and never answers, as a
+// hung server or a stale forwarded socket does: a silent server on the
+// display's abstract socket, which the client library tries first, under a
+// number that a lock file keeps from every other X server.
+class SilentDisplay {
+ public:
+  SilentDisplay() {
+    for (int n = 200; n < 1000 && !server_; ++n) {
+      const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+      const int fd = open(lock.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0444);
+      if (fd < 0) continue;
+      char pid[16];
+      const int length = std::snprintf(pid, sizeof pid, "%10d\n", static_cast<int>(getpid()));
+      const bool written = write(fd, pid, static_cast<size_t>(length)) == length;
+      close(fd);
+      auto server = std::make_unique<SilentServer>(std::string(1, '\0') + "/tmp/.X11-unix/X" + std::to_string(n));
+      if (!written || !server->Ok()) {
+        unlink(lock.c_str());
+        continue;
+      }
+      lock_ = lock;
+      name_ = ":" + std::to_string(n);
+      server_ = std::move(server);
+    }
+  }
+  ~SilentDisplay() {
+    server_.reset();
+    if (!lock_.empty()) unlink(lock_.c_str());
+  }
+  bool Ok() const { return server_ != nullptr; }
+  const std::string& Name() const { return name_; }
+  int Accepted() const { return server_ ? server_->Accepted() : 0; }
+
+ private:
+  std::string lock_, name_;
+  std::unique_ptr<SilentServer> server_;
+};
+
+// The game with that display and nothing else of a desktop.
+std::unique_ptr<e2e::GameRun> StartOn(const testsupport::TempDir& home, const std::string& display) {
+  return std::make_unique<e2e::GameRun>(
+      home.File("config"),
+      std::map<std::string, std::string>{
+          {"QT_QPA_PLATFORM", ""}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}, {"TMPDIR", home.path()}});
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 }  // namespace
 
@@ -122,12 +182,116 @@ TEST(Desktop, WithoutADisplayTheGameSaysWhatIsMissingAndEndsWithStatusOne) {
   for (const auto& c : cases) {
     SCOPED_TRACE("DISPLAY=" + c.display);
     testsupport::TempDir home;
-    e2e::GameRun run(
-        home.File("config"),
-        {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", c.display}, {"WAYLAND_DISPLAY", ""}, {"TMPDIR", home.path()}});
-    EXPECT_EQ(run.process->Wait(10000), 1);
-    EXPECT_EQ(run.process->Log(), c.line);
+    auto run = StartOn(home, c.display);
+    EXPECT_EQ(run->process->Wait(10000), 1);
+    EXPECT_EQ(run->process->Log(), c.line);
     EXPECT_FALSE(fs::exists(home.File("config/Pandriskの設定")));
+  }
+}
+
+// A display whose server takes the connection and never answers: the start
+// waits for it a few seconds, long enough for a slow remote display, then
+// ends as without a display, naming the one that does not answer.
+TEST(Desktop, ADisplayThatNeverAnswersEndsTheStartWithOneLineAndStatusOne) {
+  SilentDisplay x;
+  ASSERT_TRUE(x.Ok());
+  testsupport::TempDir home;
+  const auto start = std::chrono::steady_clock::now();
+  auto run = StartOn(home, x.Name());
+  ASSERT_TRUE(testsupport::WaitFor([&] { return x.Accepted() > 0; }, 30000)) << run->process->Log();
+  const int status = run->process->Wait(60000);
+  const double seconds = SecondsSince(start);
+  std::printf("figures: the start gave up on a display that never answers after %.2f s\n", seconds);
+  EXPECT_EQ(status, 1) << run->process->Log();  // not still running (-1)
+  EXPECT_EQ(run->process->Log(), "pandrisk: cannot open a display: no X server answers at DISPLAY=" + x.Name() +
+                                     "; set DISPLAY or WAYLAND_DISPLAY\n");
+  EXPECT_GE(seconds, 4.0);
+  EXPECT_FALSE(fs::exists(home.File("config/Pandriskの設定")));
+}
+
+// A socket file that nobody listens on, as a compositor that died leaves it.
+void DeadSocket(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0) << path;
+  close(fd);
+}
+
+// WAYLAND_DISPLAY inherited without a Wayland to be had and no DISPLAY, as
+// in an ssh or console session: one line that says what is missing, status
+// 1, not the platform's abort.
+TEST(Desktop, WaylandThatCannotBeUsedAndNoDisplaySayWhatIsMissing) {
+  testsupport::TempDir home;
+  const std::string dead = home.File("wayland-dead");
+  DeadSocket(dead);
+  const struct {
+    std::string socket;
+    std::map<std::string, std::string> more;
+  } cases[] = {
+      {dead, {}},
+      {home.File("wayland-missing"), {}},
+      {dead, {{"XDG_SESSION_TYPE", "wayland"}}},
+      {dead, {{"QT_QPA_PLATFORM", "wayland"}}},
+  };
+  for (const auto& c : cases) {
+    std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", ""},
+                                           {"DISPLAY", ""},
+                                           {"WAYLAND_DISPLAY", c.socket},
+                                           {"XDG_SESSION_TYPE", ""},
+                                           {"TMPDIR", home.path()}};
+    std::string trace = "WAYLAND_DISPLAY=" + c.socket;
+    for (const auto& [k, v] : c.more) {
+      env[k] = v;
+      trace += " " + k + "=" + v;
+    }
+    SCOPED_TRACE(trace);
+    e2e::GameRun run(home.File("config"), env);
+    EXPECT_EQ(run.process->Wait(30000), 1);
+    const std::string log = run.process->Log();
+    const std::string start = "pandrisk: cannot open a display: DISPLAY is not set and ";
+    const std::string end = "; set DISPLAY or WAYLAND_DISPLAY\n";
+    // What is missing depends on the machine: Qt's wayland plugin, or where
+    // it is installed, a compositor that answers.
+    EXPECT_TRUE(log == start + "Qt's wayland platform plugin is not installed" + end ||
+                log == start + "no Wayland compositor answers at WAYLAND_DISPLAY=" + c.socket + end)
+        << log;
+  }
+}
+
+// The same beside a working DISPLAY, as on a desktop that has both: the game
+// runs on X, and nothing of the platform's comes on standard error.
+TEST(Desktop, WaylandThatCannotBeUsedBesideAWorkingDisplayRunsOnXSilently) {
+  const std::map<std::string, std::string> cases[] = {
+      {},
+      {{"XDG_SESSION_TYPE", "wayland"}},
+      {{"QT_QPA_PLATFORM", "wayland"}},
+  };
+  for (const auto& more : cases) {
+    std::string trace = "WAYLAND_DISPLAY=wayland-0";
+    for (const auto& [k, v] : more) trace += " " + k + "=" + v;
+    SCOPED_TRACE(trace);
+    // The rest of a desktop session, which would have its say otherwise: a
+    // runtime folder (with the dead compositor's socket) and a sound server.
+    testsupport::TempDir session;
+    const std::string runtime = session.File("runtime");
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    DeadSocket(runtime + "/wayland-0");
+    audiotest::SoundServer sound(session.File("sound"));
+    if (!sound.Running()) GTEST_SKIP() << "no sound server: " << sound.Problem();
+    std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", ""},
+                                           {"WAYLAND_DISPLAY", "wayland-0"},
+                                           {"XDG_SESSION_TYPE", ""},
+                                           {"XDG_RUNTIME_DIR", runtime},
+                                           {"PULSE_SERVER", sound.Address()}};
+    for (const auto& [k, v] : more) env[k] = v;
+    START_GAME(g, env);
+    EXPECT_TRUE(g.WaitForBoard(kSolved, 0));
+    g.Key("ctrl+q");
+    EXPECT_EQ(g.process().Wait(10000), 0) << g.process().Log();
+    EXPECT_EQ(g.process().Log(), "");
   }
 }
 
@@ -169,7 +333,7 @@ TEST(Desktop, InstalledUnderANameThatIsNotUtf8TheGameFindsItsPictures) {
 // does not wait for it once the settings are saved.
 TEST(Desktop, QuitDoesNotWaitForASoundServerThatNeverAnswers) {
   testsupport::TempDir home;
-  SilentSoundServer server(home.File("pulse"));
+  SilentServer server(home.File("pulse"));
   ASSERT_TRUE(server.Ok());
   e2e::GameRun run(home.File("config"), {{"PULSE_SERVER", server.Address()}, {"TMPDIR", home.path()}});
   // The idle sound, about a second after the start, opens the sound device.
