@@ -363,39 +363,49 @@ void OnSignal(int) {
   }
 }
 
-// SIGTERM, SIGINT and SIGHUP (a desktop logout) quit through the usual
-// orderly path, from the event loop. They are caught from the start of the
-// run time, before the platform is up: one that comes during start-up waits
-// in the pipe and is answered once the loop runs.
-void CatchSignals() {
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// Until the event loop runs nothing of the player's exists to save: a quit
+// signal then ends the process at once by its default action, also where
+// the parent left it ignored or blocked, and also while the start waits
+// for a display.
+void EndAtOnceOnQuitSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = SIG_DFL;
+  sigemptyset(&sa.sa_mask);
+  sigset_t quit;
+  sigemptyset(&quit);
+  for (int sig : kQuitSignals) {
+    sigaction(sig, &sa, nullptr);
+    sigaddset(&quit, sig);
+  }
+  pthread_sigmask(SIG_UNBLOCK, &quit, nullptr);
+}
+
+// Once the event loop runs, SIGTERM, SIGINT and SIGHUP (a desktop logout)
+// quit through the usual orderly path, from the loop.
+void QuitInOrderOnQuitSignals() {
   RuntimeState& s = State();
-  if (s.signalPipe[0] >= 0) return;
-  if (pipe2(s.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  if (s.signalPipe[0] < 0 && pipe2(s.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  if (s.signalNotifier == nullptr) {
+    s.signalNotifier = new QSocketNotifier(s.signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(s.signalNotifier, &QSocketNotifier::activated, [] {
+      char buf[16];
+      while (read(State().signalPipe[0], buf, sizeof buf) > 0) {
+      }
+      CallProgram([] {
+        if (Ref<Application> app = GetAppObject())
+          app->Quit();
+        else
+          QCoreApplication::exit(State().exitStatus);
+      });
+    });
+  }
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
-}
-
-void InstallSignalHandlers() {
-  RuntimeState& s = State();
-  CatchSignals();
-  if (s.signalNotifier != nullptr || s.signalPipe[0] < 0) return;
-  s.signalNotifier = new QSocketNotifier(s.signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(s.signalNotifier, &QSocketNotifier::activated, [] {
-    char buf[16];
-    while (read(State().signalPipe[0], buf, sizeof buf) > 0) {
-    }
-    CallProgram([] {
-      if (Ref<Application> app = GetAppObject())
-        app->Quit();
-      else
-        QCoreApplication::exit(State().exitStatus);
-    });
-  });
+  for (int sig : kQuitSignals) sigaction(sig, &sa, nullptr);
 }
 
 void EndEventLoop() {
@@ -429,7 +439,7 @@ bool System::MouseDown() { return State().buttonsDown; }
 void RuntimeInit(int argc, char** argv) {
   RuntimeState& s = State();
   if (s.app) return;
-  CatchSignals();
+  EndAtOnceOnQuitSignals();
   std::string platform;
   if (!PlatformGivenByArguments(argc, argv)) {
     const PlatformChoice choice = ChoosePlatform();
@@ -460,7 +470,6 @@ void RuntimeInit(int argc, char** argv) {
   s.windowFilter = new WindowDestroyedFilter;
   s.app->installNativeEventFilter(s.windowFilter);
   s.platformMessages = qInstallMessageHandler(OnPlatformMessage);
-  InstallSignalHandlers();
   // The platform's own texts (the text controls' context menus) in the
   // user's language, where the platform has a translation for it.
   s.qtTexts = new QTranslator;
@@ -494,9 +503,9 @@ void OpenApplication() {
 
 void RuntimeRun() {
   RuntimeState& s = State();
-  InstallSignalHandlers();
   runtime::OpenApplication();
   if (s.quitRequested) return;
+  QuitInOrderOnQuitSignals();
   s.loopRunning = true;
   QApplication::exec();
   s.loopRunning = false;

@@ -209,6 +209,35 @@ TEST(Desktop, ADisplayThatNeverAnswersEndsTheStartWithOneLineAndStatusOne) {
   EXPECT_FALSE(fs::exists(home.File("config/Pandriskの設定")));
 }
 
+// A quit signal (a plain kill, a logout) that comes before the event loop
+// runs, here while the start waits for that display, ends the game at once:
+// there is nothing of the player's to save yet.
+class QuitSignalBeforeTheLoop : public ::testing::TestWithParam<int> {};
+
+TEST_P(QuitSignalBeforeTheLoop, EndsTheGameAtOnce) {
+  const int sig = GetParam();
+  SilentDisplay x;
+  ASSERT_TRUE(x.Ok());
+  testsupport::TempDir home;
+  auto run = StartOn(home, x.Name());
+  ASSERT_TRUE(testsupport::WaitFor([&] { return x.Accepted() > 0; }, 30000)) << run->process->Log();
+  std::this_thread::sleep_for(1s);
+  ASSERT_TRUE(run->process->Running()) << run->process->Log();
+  const auto sent = std::chrono::steady_clock::now();
+  run->process->Signal(sig);
+  const int status = run->process->Wait(10000);
+  const double seconds = SecondsSince(sent);
+  std::printf("figures: %s before the event loop ended the game in %.3f s\n", sigabbrev_np(sig), seconds);
+  // Ended by the signal: not by the display check giving up (1), nor still
+  // running (-1).
+  EXPECT_EQ(status, 128 + sig) << run->process->Log();
+  EXPECT_LT(seconds, 3.0);
+  EXPECT_EQ(run->process->Log(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, QuitSignalBeforeTheLoop, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
 // A socket file that nobody listens on, as a compositor that died leaves it.
 void DeadSocket(const std::string& path) {
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
