@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPluginLoader>
 #include <QSocketNotifier>
@@ -22,6 +23,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <cerrno>  // program_invocation_short_name
 #include <chrono>
 #include <condition_variable>
@@ -328,11 +330,42 @@ void EndOnLostDisplay() {
   std::_Exit(1);
 }
 
+// Qt drops a warning of a category that its logging rules switch off
+// (QT_LOGGING_RULES, qtlogging.ini) before any message handler sees it, and
+// the platform's word on a broken display connection is a warning of the
+// default category. That category's warnings are kept on for the handler
+// below, which passes on only those the rules let through.
+std::atomic<bool> g_defaultWarningsShown{true};
+QLoggingCategory::CategoryFilter g_rulesFilter = nullptr;
+
+bool IsDefaultCategory(const char* name) { return name != nullptr && std::strcmp(name, "default") == 0; }
+
+void KeepDefaultWarnings(QLoggingCategory* category) {
+  if (g_rulesFilter != nullptr) g_rulesFilter(category);
+  if (!IsDefaultCategory(category->categoryName())) return;
+  g_defaultWarningsShown = category->isWarningEnabled();
+  category->setEnabled(QtWarningMsg, true);
+}
+
+void KeepPlatformWarnings() {
+  // The filter in place (the rules') is taken out first, so that the new
+  // one, applied at once to every category, already passes through it.
+  g_rulesFilter = QLoggingCategory::installFilter(nullptr);
+  QLoggingCategory::installFilter(KeepDefaultWarnings);
+}
+
+void RestoreLoggingRules() {
+  if (g_rulesFilter == nullptr) return;
+  QLoggingCategory::installFilter(g_rulesFilter);
+  g_rulesFilter = nullptr;
+}
+
 // The platform reports a broken display connection with a warning and then
 // ends the process with exit(), from inside the event loop; the run ends
 // here instead, while everything is still in place.
 void OnPlatformMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type == QtWarningMsg && OnMainThread() && DisplayConnectionBroken()) EndOnLostDisplay();
+  if (type == QtWarningMsg && IsDefaultCategory(context.category) && !g_defaultWarningsShown) return;
   if (State().platformMessages != nullptr) State().platformMessages(type, context, text);
 }
 
@@ -470,6 +503,7 @@ void RuntimeInit(int argc, char** argv) {
   s.windowFilter = new WindowDestroyedFilter;
   s.app->installNativeEventFilter(s.windowFilter);
   s.platformMessages = qInstallMessageHandler(OnPlatformMessage);
+  KeepPlatformWarnings();
   // The platform's own texts (the text controls' context menus) in the
   // user's language, where the platform has a translation for it.
   s.qtTexts = new QTranslator;
@@ -537,6 +571,7 @@ int RuntimeExit() {
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (QWidget* w : QApplication::topLevelWidgets()) delete w;
+    RestoreLoggingRules();
     qInstallMessageHandler(s.platformMessages);
     s.platformMessages = nullptr;
     s.app->removeNativeEventFilter(s.windowFilter);

@@ -144,14 +144,32 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 // The X server dies under the running game, or drops the game's connection
 // (as a window tool's kill does): the settings chosen are saved, and the
 // game ends at once with one line that says why and a failing status, not
-// with a crash.
-class LostDisplay : public ::testing::TestWithParam<std::string> {};
+// with a crash. So it is with Qt's logging switched off, in the environment
+// or in a qtlogging.ini, which silences the platform's own warning about it.
+struct LostDisplayCase {
+  const char* name;
+  bool serverDies;    // or the server drops the game
+  const char* rules;  // QT_LOGGING_RULES
+  const char* ini;    // a qtlogging.ini
+};
+
+void PrintTo(const LostDisplayCase& c, std::ostream* os) { *os << c.name; }
+
+class LostDisplay : public ::testing::TestWithParam<LostDisplayCase> {};
 
 TEST_P(LostDisplay, SavesTheSettingsAndEndsWithOneLineAndStatusOne) {
-  START_GAME(g);
+  const LostDisplayCase& c = GetParam();
+  testsupport::TempDir config;  // a system-wide configuration folder
+  std::map<std::string, std::string> env{{"QT_LOGGING_RULES", c.rules}};
+  if (c.ini[0] != '\0') {
+    fs::create_directories(config.File("QtProject"));
+    testsupport::WriteFile(config.File("QtProject/qtlogging.ini"), c.ini);
+    env["XDG_CONFIG_DIRS"] = config.path();
+  }
+  START_GAME(g, env);
   g.Key("ctrl+2");  // the flower: the record changes in memory
   ASSERT_TRUE(g.WaitForBoard(kSolved, 2));
-  if (GetParam() == "the server dies")
+  if (c.serverDies)
     g.display().KillServer();
   else
     g.display().Xdotool("windowkill " + g.Window());
@@ -162,10 +180,16 @@ TEST_P(LostDisplay, SavesTheSettingsAndEndsWithOneLineAndStatusOne) {
   EXPECT_EQ(testsupport::ReadFile(g.PrefsFile()), "0012");
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktop, LostDisplay, ::testing::Values("the server dies", "the server drops the game"),
-                         [](const auto& info) {
-                           return info.param == "the server dies" ? "ServerDies" : "ClientKilled";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, LostDisplay,
+    ::testing::Values(LostDisplayCase{"ServerDies", true, "", ""}, LostDisplayCase{"ClientKilled", false, "", ""},
+                      LostDisplayCase{"ServerDiesAllLoggingOff", true, "*=false", ""},
+                      LostDisplayCase{"ClientKilledAllLoggingOff", false, "*=false", ""},
+                      LostDisplayCase{"ServerDiesWarningsOff", true, "default.warning=false", ""},
+                      LostDisplayCase{"ClientKilledWarningsOff", false, "default.warning=false", ""},
+                      LostDisplayCase{"ServerDiesLoggingOffInIni", true, "", "[Rules]\n*=false\n"},
+                      LostDisplayCase{"ClientKilledLoggingOffInIni", false, "", "[Rules]\n*=false\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Started with no display to be had: one line that says what is missing,
 // status 1, and no settings written.
