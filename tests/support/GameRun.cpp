@@ -31,7 +31,8 @@ GameRun::GameRun(const std::string& prefsDir, const std::map<std::string, std::s
                                          {"LSAN_OPTIONS", std::string("suppressions=") + PANDRISK_SOURCE_DIR +
                                                               "/tests/support/lsan.supp:print_suppressions=0"}};
   for (const auto& [k, v] : extraEnv) env[k] = v;
-  if (env.count("DISPLAY") && !env["DISPLAY"].empty()) env["QT_QPA_PLATFORM"] = "xcb";
+  // On a display, X unless the test names the platform (or none).
+  if (!env["DISPLAY"].empty() && extraEnv.count("QT_QPA_PLATFORM") == 0) env["QT_QPA_PLATFORM"] = "xcb";
   process = std::make_unique<Process>(std::vector<std::string>{binary}, env, prefsDir + ".log");
 }
 

@@ -18,7 +18,8 @@ std::string InstallGame(const std::string& folder);
 
 struct GameRun {
   // Its preferences under `prefsDir`, its output in `prefsDir`.log; no
-  // display and no sound server unless `extraEnv` gives them.
+  // display and no sound server unless `extraEnv` gives them. On a display
+  // it runs on X unless `extraEnv` names QT_QPA_PLATFORM (empty: none).
   explicit GameRun(const std::string& prefsDir, const std::map<std::string, std::string>& extraEnv = {},
                    const std::string& binary = GameBinary());
   std::unique_ptr<Process> process;

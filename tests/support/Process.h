@@ -47,8 +47,8 @@ class Process {
   // What it wrote to its output file.
   std::string Log() const;
   // Waits up to `ms` until the process catches signal `sig` (it has set a
-  // handler for it, as the game does for its quit signals just before it
-  // opens); false if it does not by then.
+  // handler for it, as the game does for its quit signals just before its
+  // event loop runs); false if it does not by then.
   bool WaitUntilCatching(int sig, int ms);
 
   // With pipes: a whole line of its output; empty on time-out or end.
