@@ -20,8 +20,10 @@ class SoundServer {
   static constexpr int32_t kRate = 44100;
 
   // Starts the server with its socket and runtime files under `dir`. When it
-  // cannot be started, Running() is false and Problem() says why.
-  explicit SoundServer(const std::string& dir);
+  // cannot be started, Running() is false and Problem() says why. A server
+  // with `debugLog` writes its debug messages (underruns among them) to its
+  // log.
+  explicit SoundServer(const std::string& dir, bool debugLog = false);
   ~SoundServer();
   SoundServer(const SoundServer&) = delete;
   SoundServer& operator=(const SoundServer&) = delete;
@@ -31,6 +33,11 @@ class SoundServer {
   const std::string& Problem() const { return problem_; }
   // The address a client puts in PULSE_SERVER.
   std::string Address() const { return "unix:" + socket_; }
+  // The server's log so far.
+  std::string Log() const;
+  // Underruns of the clients' streams that a debug log tells of: each time
+  // a stream that plays had nothing for the sink.
+  size_t Underruns() const;
 
   // Starts recording the sink (16-bit stereo at kRate) and returns once the
   // recorder receives data; false when it does not.
@@ -44,6 +51,7 @@ class SoundServer {
 
  private:
   std::map<std::string, std::string> Environment() const;
+  std::string LogPath() const { return dir_ + "/server.log"; }
 
   std::string dir_;
   std::string socket_;
