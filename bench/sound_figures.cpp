@@ -60,24 +60,6 @@ fw::Ref<fw::Sound> Make(const std::string& name, size_t frames, int16_t amplitud
       std::make_shared<fw::SoundData>(fw::SoundData{name, SoundServer::kRate, 2, Square(frames, amplitude)}));
 }
 
-// First and last frame whose louder channel lies in (lo, hi).
-struct Span {
-  bool found = false;
-  size_t first = 0, last = 0;
-  size_t Frames() const { return found ? last - first + 1 : 0; }
-};
-Span Within(const std::vector<int16_t>& rec, int32_t lo, int32_t hi) {
-  Span s;
-  for (size_t f = 0; 2 * f + 1 < rec.size(); ++f) {
-    const int32_t level = std::max(std::abs(int32_t{rec[2 * f]}), std::abs(int32_t{rec[2 * f + 1]}));
-    if (level <= lo || level >= hi) continue;
-    if (!s.found) s.first = f;
-    s.found = true;
-    s.last = f;
-  }
-  return s;
-}
-
 struct Figures {
   std::vector<double> earlier;  // ms the first probe sounds earlier than an awake one
   std::vector<double> latency;  // ms from Play to the first probe's first recorded frame
@@ -116,8 +98,8 @@ void Probes(SoundServer& server, const fw::Ref<fw::Sound>& first, const fw::Ref<
   second->Play();
   Sleep(500);
   const std::vector<int16_t> rec = server.RecordedFrom(at);
-  const Span a = Within(rec, 5000, 15000);
-  const Span b = Within(rec, 15000, 40000);
+  const audiotest::Span a = audiotest::AudibleSpan(rec, 5000, 0, 15000);
+  const audiotest::Span b = audiotest::AudibleSpan(rec, 15000);
   if (!a.found || !b.found) {
     f.lost += !a.found + !b.found;
     return;
@@ -168,7 +150,7 @@ int main(int argc, char** argv) {
       const size_t at = server.RecordedFrames();
       longer->Play();
       Sleep(1500);
-      const Span s = Within(server.RecordedFrom(at), 5000, 15000);
+      const audiotest::Span s = audiotest::AudibleSpan(server.RecordedFrom(at), 5000, 0, 15000);
       if (s.found) {
         lasting.gaps.push_back(Ms(static_cast<double>(s.Frames()) - kLongFrames));
       } else {

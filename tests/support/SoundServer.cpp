@@ -167,11 +167,11 @@ std::vector<int16_t> SoundServer::RecordedFrom(size_t from) const {
   return samples;
 }
 
-Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from) {
+Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from, int32_t ceiling) {
   Span span;
   for (size_t f = from; 2 * f + 1 < stereo.size(); ++f) {
     const int32_t level = std::max(std::abs(int32_t{stereo[2 * f]}), std::abs(int32_t{stereo[2 * f + 1]}));
-    if (level <= threshold) continue;
+    if (level <= threshold || level >= ceiling) continue;
     if (!span.found) span.first = f;
     span.found = true;
     span.last = f;

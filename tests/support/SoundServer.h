@@ -60,14 +60,17 @@ class SoundServer {
   std::unique_ptr<testsupport::Process> server_, recorder_;
 };
 
-// Frames (of a stereo recording) whose louder channel exceeds a threshold.
+// Frames (of a stereo recording) whose louder channel exceeds a threshold,
+// and stays below a ceiling where one is given (to tell a loud sound from a
+// softer one beside it).
 struct Span {
   bool found = false;
   size_t first = 0;
   size_t last = 0;
   size_t Frames() const { return found ? last - first + 1 : 0; }
 };
-Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from = 0);
+Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from = 0,
+                 int32_t ceiling = INT32_MAX);
 // Largest magnitude and root mean square of the samples of frames first..last.
 int32_t Peak(const std::vector<int16_t>& stereo, const Span& span);
 double Rms(const std::vector<int16_t>& stereo, const Span& span);
