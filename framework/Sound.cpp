@@ -294,9 +294,12 @@ class AudioWorker {
       api_ = pa_mainloop_get_api(loop_);
       pa_io_event* wake = api_->io_new(api_, wakeFd_, PA_IO_EVENT_INPUT, &AudioWorker::OnWake, this);
       pa_io_event* timer = api_->io_new(api_, timerFd_, PA_IO_EVENT_INPUT, &AudioWorker::OnTimer, this);
+      end_ = api_->defer_new(api_, &AudioWorker::OnEnd, this);
+      api_->defer_enable(end_, 0);
       TakeVoices();
       pa_mainloop_run(loop_, nullptr);
       Disconnect();
+      api_->defer_free(end_);
       api_->io_free(wake);
       api_->io_free(timer);
     } else {
@@ -330,7 +333,7 @@ class AudioWorker {
         w->Service();
         break;
       case PA_CONTEXT_FAILED:
-      case PA_CONTEXT_TERMINATED: w->ConnectionEnded(); break;
+      case PA_CONTEXT_TERMINATED: w->EndLater(); break;
       default: break;
     }
   }
@@ -340,9 +343,23 @@ class AudioWorker {
     switch (pa_stream_get_state(s)) {
       case PA_STREAM_READY: w->StreamReady(); break;
       case PA_STREAM_FAILED:
-      case PA_STREAM_TERMINATED: w->ConnectionEnded(); break;
+      case PA_STREAM_TERMINATED: w->EndLater(); break;
       default: break;
     }
+  }
+
+  static void OnEnd(pa_mainloop_api* api, pa_defer_event* e, void* self) {
+    api->defer_enable(e, 0);
+    static_cast<AudioWorker*>(self)->ConnectionEnded();
+  }
+
+  // The connection or the stream has ended: nothing more goes to them, and
+  // they are let go of on the loop's next turn, outside the client
+  // library's own calls.
+  void EndLater() {
+    contextReady_ = false;
+    streamReady_ = false;
+    api_->defer_enable(end_, 1);
   }
 
   static void OnStreamWrite(pa_stream*, size_t bytes, void* self) {
@@ -491,6 +508,7 @@ class AudioWorker {
 
   // The connection or the stream ended, or could not be made.
   void ConnectionEnded() {
+    api_->defer_enable(end_, 0);
     const bool connected = context_ != nullptr;
     Disconnect();
     if (opening_) {
@@ -591,6 +609,7 @@ class AudioWorker {
   int timerFd_ = -1;
   pa_mainloop* loop_ = nullptr;
   pa_mainloop_api* api_ = nullptr;
+  pa_defer_event* end_ = nullptr;
   pa_context* context_ = nullptr;
   bool contextReady_ = false;
   pa_stream* stream_ = nullptr;
