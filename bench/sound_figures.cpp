@@ -41,9 +41,6 @@ constexpr size_t kLongFrames = 44100;  // 1 s
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 double Ms(double frames) { return 1000.0 * frames / SoundServer::kRate; }
-double MsSince(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
 std::vector<int16_t> Square(size_t frames, int16_t amplitude) {
   std::vector<int16_t> s;
@@ -87,27 +84,17 @@ std::string Gaps(const std::vector<double>& gaps) {
   return buf;
 }
 
-// The two probes: the first at +-10000, the second at +-20000, so that
-// each is told apart from the other and from the soft tone at +-1500.
+// The two probes, and what the recording tells of them.
 void Probes(SoundServer& server, const fw::Ref<fw::Sound>& first, const fw::Ref<fw::Sound>& second, Figures& f) {
-  const size_t at = server.RecordedFrames();
-  const auto t1 = Clock::now();
-  first->Play();
-  Sleep(100);
-  const auto t2 = Clock::now();
-  second->Play();
-  Sleep(500);
-  const std::vector<int16_t> rec = server.RecordedFrom(at);
-  const audiotest::Span a = audiotest::AudibleSpan(rec, 5000, 0, 15000);
-  const audiotest::Span b = audiotest::AudibleSpan(rec, 15000);
-  if (!a.found || !b.found) {
-    f.lost += !a.found + !b.found;
+  const audiotest::ProbePair p = audiotest::PlayProbes(server, first, second, 500);
+  if (!p.Heard()) {
+    f.lost += !p.first.found + !p.second.found;
     return;
   }
-  f.earlier.push_back(Ms(static_cast<double>(b.first) - static_cast<double>(a.first)) - MsSince(t1, t2));
-  f.latency.push_back(Ms(static_cast<double>(a.first)));
-  f.gaps.push_back(Ms(static_cast<double>(a.Frames()) - kProbeFrames));
-  f.gaps.push_back(Ms(static_cast<double>(b.Frames()) - kProbeFrames));
+  f.earlier.push_back(p.FirstEarlierMs());
+  f.latency.push_back(Ms(static_cast<double>(p.first.first)));
+  f.gaps.push_back(Ms(static_cast<double>(p.first.Frames()) - kProbeFrames));
+  f.gaps.push_back(Ms(static_cast<double>(p.second.Frames()) - kProbeFrames));
 }
 
 }  // namespace

@@ -193,4 +193,26 @@ double Rms(const std::vector<int16_t>& stereo, const Span& span) {
   return std::sqrt(sum / static_cast<double>(2 * span.Frames()));
 }
 
+double ProbePair::FirstEarlierMs() const {
+  const double frames = static_cast<double>(second.first) - static_cast<double>(first.first);
+  return 1000.0 * frames / SoundServer::kRate - playedApartMs;
+}
+
+ProbePair PlayProbes(SoundServer& server, const fw::Ref<fw::Sound>& first, const fw::Ref<fw::Sound>& second,
+                     int afterMs) {
+  const size_t at = server.RecordedFrames();
+  const auto t1 = std::chrono::steady_clock::now();
+  first->Play();
+  std::this_thread::sleep_for(100ms);
+  const auto t2 = std::chrono::steady_clock::now();
+  second->Play();
+  std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+  const std::vector<int16_t> rec = server.RecordedFrom(at);
+  ProbePair p;
+  p.first = AudibleSpan(rec, 5000, 0, 15000);
+  p.second = AudibleSpan(rec, 15000);
+  p.playedApartMs = std::chrono::duration<double, std::milli>(t2 - t1).count();
+  return p;
+}
+
 }  // namespace audiotest

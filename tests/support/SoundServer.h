@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Sound.h"
 #include "tests/support/Process.h"
 
 namespace audiotest {
@@ -74,5 +75,19 @@ Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t f
 // Largest magnitude and root mean square of the samples of frames first..last.
 int32_t Peak(const std::vector<int16_t>& stereo, const Span& span);
 double Rms(const std::vector<int16_t>& stereo, const Span& span);
+
+// Two probes played 100 ms apart into a recording of `server`, told apart
+// by their level: `first` plays at +-10000, `second` at +-20000 (over a
+// softer sound, if one plays). Waits `afterMs` after the second Play.
+struct ProbePair {
+  Span first, second;
+  double playedApartMs = 0;  // between the two Play calls
+  bool Heard() const { return first.found && second.found; }
+  // How much earlier the first probe sounded than the second, beyond the
+  // spacing of their Play calls.
+  double FirstEarlierMs() const;
+};
+ProbePair PlayProbes(SoundServer& server, const fw::Ref<fw::Sound>& first, const fw::Ref<fw::Sound>& second,
+                     int afterMs);
 
 }  // namespace audiotest
