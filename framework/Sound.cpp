@@ -403,7 +403,13 @@ class AudioWorker {
     if (!streamReady_) return;
     if (corked_) Cork(false);
     const size_t free = pa_stream_writable_size(stream_);
-    if (free != static_cast<size_t>(-1) && free >= kFrameBytes) Write(free);
+    if (free == static_cast<size_t>(-1)) return;
+    // A stream that starts or resumes gives the server at once what it
+    // holds beyond the stream's buffer (the sink's part of the latency), so
+    // the buffer is as full from the start as while it plays.
+    const size_t extra = waking_ ? sinkFrames_ : 0;
+    waking_ = false;
+    if (free / kFrameBytes + extra > 0) Write(free, extra);
   }
 
   // An opening of the device, from the connection on: bounded in time, and
@@ -458,7 +464,10 @@ class AudioWorker {
     corked_ = false;
     quietFrames_ = 0;
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-    bufferFrames_ = attr != nullptr ? attr->tlength / kFrameBytes : SoundMixer::kRate * kBufferMs / 1000;
+    const size_t latencyFrames = SoundMixer::kRate * kBufferMs / 1000;
+    bufferFrames_ = attr != nullptr ? attr->tlength / kFrameBytes : latencyFrames;
+    sinkFrames_ = latencyFrames > bufferFrames_ ? latencyFrames - bufferFrames_ : 0;
+    waking_ = true;
     openBy_ = kNever;
     ArmTimer();
     if (opening_) {
@@ -468,15 +477,17 @@ class AudioWorker {
     Service();
   }
 
-  // The server asks for `bytes` more: the waiting sounds start, each placed
-  // a whole buffer after its Play, and the mix fills the request.
-  void Write(size_t bytes) {
+  // The server asks for `bytes` more (and `extra` frames go beyond them):
+  // the waiting sounds start, each placed a whole buffer after its Play,
+  // and the mix fills the request.
+  void Write(size_t bytes, size_t extra = 0) {
     if (!streamReady_) return;
-    const size_t frames = bytes / kFrameBytes;
+    const size_t asked = bytes / kFrameBytes;
+    const size_t frames = asked + extra;
     if (frames == 0) return;
     const auto now = SteadyClock::now();
     // What is in the buffer ahead of these frames.
-    const size_t ahead = bufferFrames_ > frames ? bufferFrames_ - frames : 0;
+    const size_t ahead = bufferFrames_ > asked ? bufferFrames_ - asked : 0;
     for (PendingVoice& v : waiting_) {
       if (now - v.queued > kMaxWait) continue;
       const double since = std::chrono::duration<double>(now - v.queued).count();
@@ -500,6 +511,7 @@ class AudioWorker {
 
   void Cork(bool cork) {
     corked_ = cork;
+    waking_ = !cork;
     quietFrames_ = 0;
     if (pa_operation* o = pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr)) pa_operation_unref(o);
     closeAt_ = cork ? SteadyClock::now() + kCloseAfter : kNever;
@@ -623,8 +635,12 @@ class AudioWorker {
   SteadyClock::time_point retryAt_ = kNever;
   // When a suspended stream is closed.
   SteadyClock::time_point closeAt_ = kNever;
-  // The stream's buffer, as the server set it up.
+  // The stream's buffer, as the server set it up, and the rest of the
+  // latency, which the server holds beyond it.
   size_t bufferFrames_ = 0;
+  size_t sinkFrames_ = 0;
+  // The stream has started or resumed, and has not been written to since.
+  bool waking_ = false;
   // Frames of silence written since the last sound ended.
   size_t quietFrames_ = 0;
   SoundMixer mixer_;

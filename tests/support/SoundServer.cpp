@@ -62,18 +62,12 @@ SoundServer::SoundServer(const std::string& dir, bool debugLog)
   // back the silence it has already handed the recorder, so the start of
   // the first sound would be missing from the recording (not from the sink).
   std::vector<std::string> argv{
-      "pulseaudio",
-      "-n",
-      "--daemonize=no",
-      "--exit-idle-time=-1",
-      "--disable-shm=yes",
-      "--use-pid-file=no",
-      "--realtime=no",
-      "--high-priority=no",
-      "--log-target=stderr",
-      "-L",
-      std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1",
-      "-L",
+      "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no",
+      // Ahead of ordinary work, where the system allows it, as a desktop's
+      // server runs: a busy machine then delays the program's feed rather
+      // than the server that plays and records it.
+      "--realtime=yes", "--high-priority=yes", "--log-target=stderr", "-L",
+      std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1", "-L",
       "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
   if (debugLog) argv.push_back("--log-level=debug");
   server_ = std::make_unique<Process>(argv, Environment(), Process::Streams{"/dev/null", log, false});
