@@ -100,11 +100,14 @@ TEST(GameSound, TheIdleSoundComesAboutOnceASecond) {
   fs::copy_file(app.File("resources/BlockSnd.wav"), app.File("resources/SilenceSnd.wav"),
                 fs::copy_options::overwrite_existing);
   START_WITH_SOUND(rec, g, , binary);
-  std::this_thread::sleep_for(1500ms);
   ASSERT_TRUE(rec.server.StartRecording());
-  std::this_thread::sleep_for(4500ms);
-  const std::vector<double> onsets = Onsets(rec.server.StopRecording());
+  std::this_thread::sleep_for(6000ms);
+  std::vector<double> onsets = Onsets(rec.server.StopRecording());
   std::printf("figures: idle sounds start at %s s\n", Gaps(onsets).c_str());
+  // The first idle sound connects the game to the sound server, which a
+  // busy machine makes slow: the game's clock is measured from the second.
+  ASSERT_FALSE(onsets.empty());
+  onsets.erase(onsets.begin());
   ASSERT_GE(onsets.size(), 4u) << Gaps(onsets);
   for (size_t i = 1; i < onsets.size(); ++i) EXPECT_NEAR(onsets[i] - onsets[i - 1], 1.04, 0.1) << Gaps(onsets);
 }
