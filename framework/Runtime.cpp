@@ -565,10 +565,9 @@ int RuntimeExit() {
   s.signalNotifier = nullptr;
   const int status = s.exitStatus;
   if (s.app) {
-    // A sound thread caught in a server that never answers would hold the
-    // platform's teardown for as long as the server's client library waits.
-    // Everything of the program is released by now: the process ends here,
-    // and leaves that thread behind.
+    // A sound thread that did not end in time is left behind with what it
+    // runs on: everything of the program is released by now, and the
+    // process ends here.
     if (!ShutDownSound()) {
       std::fflush(nullptr);
       std::_Exit(status);

@@ -47,12 +47,16 @@ Ref<Sound> LoadSound(const std::string& path);
 // become 16-bit ones; the rate and channels stay those of the file.
 std::shared_ptr<SoundData> DecodeWave(const std::string& bytes, const std::string& name);
 
-// Where Sound::Play sends its sounds. The default output mixes them into the
-// platform's audio device, which it opens on its first Play, on a thread of
-// its own: Play only hands the sound over and never waits for the sound
-// server. Without a server the sounds are dropped, and the device is tried
-// again at a Play three seconds or more after the failure. A test puts a
-// recording output in its place.
+// Where Sound::Play sends its sounds. The default output mixes them into one
+// stream to the sound server, which it connects to on its first Play, on a
+// thread of its own: Play only hands the sound over and never waits for the
+// server. Every sound starts the same time after its Play, whether the
+// output was playing, suspended or closed. When the server cannot be
+// reached within two seconds the sounds are dropped, and it is tried again
+// at a Play three seconds or more after the failure; a server that goes
+// away while connected is looked for again at the next Play, at once, and
+// that sound plays once it is back. A test puts a recording output in its
+// place.
 class SoundOutput {
  public:
   virtual ~SoundOutput() = default;
@@ -64,7 +68,8 @@ void SetSoundOutput(std::shared_ptr<SoundOutput> output);
 std::shared_ptr<SoundOutput> CurrentSoundOutput();
 
 // Where the default output's audio device stands, for diagnostics: not yet
-// asked for, being opened, playing, or failed (sounds are being dropped).
+// asked for, being opened, open (connected to the server), or failed
+// (sounds are being dropped).
 enum class SoundDeviceState { Closed, Opening, Open, Failed };
 SoundDeviceState CurrentSoundDeviceState();
 

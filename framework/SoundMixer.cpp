@@ -22,7 +22,7 @@ int16_t Saturate(int32_t v) {
 
 SoundMixer::SoundMixer() { voices_.reserve(kMaxVoices); }
 
-void SoundMixer::Start(std::shared_ptr<const SoundData> sound, int32_t volume) {
+void SoundMixer::Start(std::shared_ptr<const SoundData> sound, int32_t volume, size_t delay) {
   volume = std::clamp(volume, 0, 100);
   if (!sound || volume == 0) return;
   if (sound->channels != 1 && sound->channels != 2) return;
@@ -32,7 +32,7 @@ void SoundMixer::Start(std::shared_ptr<const SoundData> sound, int32_t volume) {
   if (frames == 0 || frames >= (uint64_t{1} << 31)) return;
   if (voices_.size() >= kMaxVoices) voices_.erase(voices_.begin());
   const uint64_t step = (static_cast<uint64_t>(sound->sampleRate) << 32) / kRate;
-  voices_.push_back(Voice{std::move(sound), volume, 0, std::max<uint64_t>(step, 1), frames << 32});
+  voices_.push_back(Voice{std::move(sound), volume, 0, std::max<uint64_t>(step, 1), frames << 32, delay});
 }
 
 bool SoundMixer::MixVoice(Voice& v, size_t frames) {
@@ -40,7 +40,10 @@ bool SoundMixer::MixVoice(Voice& v, size_t frames) {
   const int16_t* s = d.samples.data();
   const uint64_t last = d.samples.size() / static_cast<size_t>(d.channels) - 1;
   const bool stereo = d.channels == 2;
-  int32_t* acc = acc_.data();
+  const size_t wait = std::min(v.delay, frames);
+  v.delay -= wait;
+  int32_t* acc = acc_.data() + 2 * wait;
+  frames -= wait;
   for (size_t i = 0; i < frames && v.position < v.end; ++i) {
     const uint64_t f = v.position >> 32;
     const int64_t frac = static_cast<int64_t>((v.position >> 16) & 0xFFFF);

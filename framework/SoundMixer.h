@@ -22,18 +22,19 @@ class SoundMixer {
 
   SoundMixer();
 
-  // Starts `sound` at `volume` with the next frame that Mix produces.
-  // Volume 0..100 (clamped) scales the amplitude linearly: 35 gives 0.35 of
-  // the samples. A mono sound plays on both channels; a sound at another
-  // rate is resampled linearly. Nothing starts for volume 0 or an empty sound.
-  void Start(std::shared_ptr<const SoundData> sound, int32_t volume);
+  // Starts `sound` at `volume` after `delay` frames of what Mix produces
+  // next (0: with the next frame). Volume 0..100 (clamped) scales the
+  // amplitude linearly: 35 gives 0.35 of the samples. A mono sound plays on
+  // both channels; a sound at another rate is resampled linearly. Nothing
+  // starts for volume 0 or an empty sound.
+  void Start(std::shared_ptr<const SoundData> sound, int32_t volume, size_t delay = 0);
 
   // Fills `frames` frames (2 * frames samples) with the sum of the voices,
   // saturated to the 16-bit range; silence where nothing plays. A voice is
   // released after its last frame has been mixed.
   void Mix(int16_t* out, size_t frames);
 
-  // Voices still to be heard.
+  // Voices still to be heard, those still waiting for their start included.
   size_t Playing() const { return voices_.size(); }
   // Stops every voice.
   void Clear() { voices_.clear(); }
@@ -47,6 +48,8 @@ class SoundMixer {
     uint64_t position;
     uint64_t step;
     uint64_t end;
+    // Frames of silence before the first one.
+    size_t delay;
   };
   // Adds the voice into acc_ for up to `frames` frames; false once it has ended.
   bool MixVoice(Voice& v, size_t frames);

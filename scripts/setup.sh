@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs everything Pandrisk needs to build, run and test on Debian 12:
-# the compiler and build tools, Qt 6, the test tools, a Japanese font, and
-# the sound server, virtual display and window manager that the tests use.
+# the compiler and build tools, Qt 6, the sound server's client library,
+# the test tools, a Japanese font, and the sound server, virtual display and
+# window manager that the tests use.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins libgl-dev libxcb1-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libpulse-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   fonts-vlgothic fontconfig

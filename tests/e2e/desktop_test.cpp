@@ -393,9 +393,9 @@ TEST(Desktop, InstalledUnderANameThatIsNotUtf8TheGameFindsItsPictures) {
   EXPECT_EQ(g.process().Wait(10000), 0) << g.process().Log();
 }
 
-// A sound server that takes the connection and never answers holds the
-// audio thread for the client library's timeout of about 30 s: quitting
-// does not wait for it once the settings are saved.
+// A sound server that takes the connection and never answers: the sound
+// output gives up on it after 2 s, and quitting does not wait for it
+// meanwhile.
 TEST(Desktop, QuitDoesNotWaitForASoundServerThatNeverAnswers) {
   testsupport::TempDir home;
   SilentServer server(home.File("pulse"));

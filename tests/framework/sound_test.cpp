@@ -323,6 +323,23 @@ TEST(SoundMixer, AVoiceStartedLaterBeginsAtTheNextFrame) {
   EXPECT_EQ(MixAll(mixer, 3), (std::vector<int16_t>{11, 11, 21, 21, 0, 0}));
 }
 
+TEST(SoundMixer, ADelayedVoiceBeginsAfterItsDelayAcrossMixes) {
+  // Mixed a frame, two frames and a frame at a time: the delay runs on
+  // across the pieces, and the voice counts as playing while it waits.
+  SoundMixer mixer;
+  mixer.Start(Data(SoundMixer::kRate, 1, {5, 6}), 100, 3);
+  mixer.Start(Data(SoundMixer::kRate, 1, {1}), 100);
+  EXPECT_EQ(mixer.Playing(), 2u);
+  std::vector<int16_t> out;
+  for (size_t piece : {1, 2, 1, 2}) {
+    std::vector<int16_t> part(2 * piece);
+    mixer.Mix(part.data(), piece);
+    for (size_t i = 0; i < part.size(); i += 2) out.push_back(part[i]);
+  }
+  EXPECT_EQ(out, (std::vector<int16_t>{1, 0, 0, 5, 6, 0}));
+  EXPECT_EQ(mixer.Playing(), 0u);
+}
+
 TEST(SoundMixer, ResamplesOtherRatesLinearlyToTheFullLength) {
   struct Case {
     int32_t rate;

@@ -48,7 +48,7 @@ uintmax_t SizeOf(const std::string& path) {
 
 }  // namespace
 
-SoundServer::SoundServer(const std::string& dir)
+SoundServer::SoundServer(const std::string& dir, bool debugLog)
     : dir_(dir), socket_(dir + "/native"), recording_(dir + "/recording.raw") {
   std::filesystem::create_directories(dir_ + "/runtime");
   std::filesystem::create_directories(dir_ + "/home");
@@ -56,18 +56,21 @@ SoundServer::SoundServer(const std::string& dir)
     problem_ = "socket path too long: " + socket_;
     return;
   }
-  const std::string log = dir_ + "/server.log";
+  const std::string log = LogPath();
   // The sink does not rewind: when a new stream joins, a rewinding sink
   // mixes it into what it has already rendered, but its monitor cannot take
   // back the silence it has already handed the recorder, so the start of
   // the first sound would be missing from the recording (not from the sink).
-  server_ = std::make_unique<Process>(
-      std::vector<std::string>{
-          "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no",
-          "--realtime=no", "--high-priority=no", "--log-target=stderr", "-L",
-          std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1",
-          "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_},
-      Environment(), Process::Streams{"/dev/null", log, false});
+  std::vector<std::string> argv{
+      "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no",
+      // Ahead of ordinary work, where the system allows it, as a desktop's
+      // server runs: a busy machine then delays the program's feed rather
+      // than the server that plays and records it.
+      "--realtime=yes", "--high-priority=yes", "--log-target=stderr", "-L",
+      std::string("module-null-sink sink_name=") + kSink + " rate=44100 format=s16le channels=2 norewinds=1", "-L",
+      "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
+  if (debugLog) argv.push_back("--log-level=debug");
+  server_ = std::make_unique<Process>(argv, Environment(), Process::Streams{"/dev/null", log, false});
   if (server_->pid() <= 0) {
     problem_ = "pulseaudio could not be started (is it installed?)";
     server_.reset();
@@ -76,14 +79,26 @@ SoundServer::SoundServer(const std::string& dir)
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   while (!Accepts(socket_)) {
     if (!server_->Running() || std::chrono::steady_clock::now() > deadline) {
-      std::ifstream in(log);
-      problem_ = "pulseaudio did not come up; its log:\n" +
-                 std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      problem_ = "pulseaudio did not come up; its log:\n" + Log();
       Stop(server_);
       return;
     }
     std::this_thread::sleep_for(20ms);
   }
+}
+
+std::string SoundServer::Log() const {
+  std::ifstream in(LogPath());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+size_t SoundServer::Underruns() const {
+  // "Underrun of 'name'", "Implicit underrun of 'name'", "Actual underrun
+  // of 'name'": the stream's queue was empty when the sink read it.
+  const std::string log = Log();
+  size_t n = 0;
+  for (size_t at = log.find("nderrun of '"); at != std::string::npos; at = log.find("nderrun of '", at + 1)) ++n;
+  return n;
 }
 
 SoundServer::~SoundServer() {
@@ -146,11 +161,11 @@ std::vector<int16_t> SoundServer::RecordedFrom(size_t from) const {
   return samples;
 }
 
-Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from) {
+Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from, int32_t ceiling) {
   Span span;
   for (size_t f = from; 2 * f + 1 < stereo.size(); ++f) {
     const int32_t level = std::max(std::abs(int32_t{stereo[2 * f]}), std::abs(int32_t{stereo[2 * f + 1]}));
-    if (level <= threshold) continue;
+    if (level <= threshold || level >= ceiling) continue;
     if (!span.found) span.first = f;
     span.found = true;
     span.last = f;
@@ -170,6 +185,28 @@ double Rms(const std::vector<int16_t>& stereo, const Span& span) {
   double sum = 0.0;
   for (size_t i = 2 * span.first; i <= 2 * span.last + 1; ++i) sum += static_cast<double>(stereo[i]) * stereo[i];
   return std::sqrt(sum / static_cast<double>(2 * span.Frames()));
+}
+
+double ProbePair::FirstEarlierMs() const {
+  const double frames = static_cast<double>(second.first) - static_cast<double>(first.first);
+  return 1000.0 * frames / SoundServer::kRate - playedApartMs;
+}
+
+ProbePair PlayProbes(SoundServer& server, const fw::Ref<fw::Sound>& first, const fw::Ref<fw::Sound>& second,
+                     int afterMs) {
+  const size_t at = server.RecordedFrames();
+  const auto t1 = std::chrono::steady_clock::now();
+  first->Play();
+  std::this_thread::sleep_for(100ms);
+  const auto t2 = std::chrono::steady_clock::now();
+  second->Play();
+  std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+  const std::vector<int16_t> rec = server.RecordedFrom(at);
+  ProbePair p;
+  p.first = AudibleSpan(rec, 5000, 0, 15000);
+  p.second = AudibleSpan(rec, 15000);
+  p.playedApartMs = std::chrono::duration<double, std::milli>(t2 - t1).count();
+  return p;
 }
 
 }  // namespace audiotest

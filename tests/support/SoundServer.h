@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Sound.h"
 #include "tests/support/Process.h"
 
 namespace audiotest {
@@ -20,8 +21,10 @@ class SoundServer {
   static constexpr int32_t kRate = 44100;
 
   // Starts the server with its socket and runtime files under `dir`. When it
-  // cannot be started, Running() is false and Problem() says why.
-  explicit SoundServer(const std::string& dir);
+  // cannot be started, Running() is false and Problem() says why. A server
+  // with `debugLog` writes its debug messages (underruns among them) to its
+  // log.
+  explicit SoundServer(const std::string& dir, bool debugLog = false);
   ~SoundServer();
   SoundServer(const SoundServer&) = delete;
   SoundServer& operator=(const SoundServer&) = delete;
@@ -31,6 +34,11 @@ class SoundServer {
   const std::string& Problem() const { return problem_; }
   // The address a client puts in PULSE_SERVER.
   std::string Address() const { return "unix:" + socket_; }
+  // The server's log so far.
+  std::string Log() const;
+  // Underruns of the clients' streams that a debug log tells of: each time
+  // a stream that plays had nothing for the sink.
+  size_t Underruns() const;
 
   // Starts recording the sink (16-bit stereo at kRate) and returns once the
   // recorder receives data; false when it does not.
@@ -44,6 +52,7 @@ class SoundServer {
 
  private:
   std::map<std::string, std::string> Environment() const;
+  std::string LogPath() const { return dir_ + "/server.log"; }
 
   std::string dir_;
   std::string socket_;
@@ -52,16 +61,33 @@ class SoundServer {
   std::unique_ptr<testsupport::Process> server_, recorder_;
 };
 
-// Frames (of a stereo recording) whose louder channel exceeds a threshold.
+// Frames (of a stereo recording) whose louder channel exceeds a threshold,
+// and stays below a ceiling where one is given (to tell a loud sound from a
+// softer one beside it).
 struct Span {
   bool found = false;
   size_t first = 0;
   size_t last = 0;
   size_t Frames() const { return found ? last - first + 1 : 0; }
 };
-Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from = 0);
+Span AudibleSpan(const std::vector<int16_t>& stereo, int32_t threshold, size_t from = 0,
+                 int32_t ceiling = INT32_MAX);
 // Largest magnitude and root mean square of the samples of frames first..last.
 int32_t Peak(const std::vector<int16_t>& stereo, const Span& span);
 double Rms(const std::vector<int16_t>& stereo, const Span& span);
+
+// Two probes played 100 ms apart into a recording of `server`, told apart
+// by their level: `first` plays at +-10000, `second` at +-20000 (over a
+// softer sound, if one plays). Waits `afterMs` after the second Play.
+struct ProbePair {
+  Span first, second;
+  double playedApartMs = 0;  // between the two Play calls
+  bool Heard() const { return first.found && second.found; }
+  // How much earlier the first probe sounded than the second, beyond the
+  // spacing of their Play calls.
+  double FirstEarlierMs() const;
+};
+ProbePair PlayProbes(SoundServer& server, const fw::Ref<fw::Sound>& first, const fw::Ref<fw::Sound>& second,
+                     int afterMs);
 
 }  // namespace audiotest
