@@ -125,14 +125,23 @@ struct Windows {
 
   // Opens the help menu's n-th item (0 About, 1 Help) from the game window.
   std::string OpenFromHelpMenu(int n, const std::string& title) {
-    // Off the bar first: a synchronous move to where the pointer already is
-    // would wait for ever.
-    d().Xdotool("mousemove 1023 767");
-    g.OpenMenu(3);
-    d().Xdotool(n == 0 ? "key Return" : "key Down Return");
-    const std::string id = d().FindWindow(title, 5000);
-    std::this_thread::sleep_for(400ms);
-    return id;
+    // The keys are timed, not synchronised with the menu: on a busy machine
+    // they can come before the menu is open, so the choice is made again
+    // (a menu that never opens the window still fails every time).
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      // Off the bar first: a synchronous move to where the pointer already
+      // is would wait for ever.
+      d().Xdotool("mousemove 1023 767");
+      g.OpenMenu(3);
+      d().Xdotool(n == 0 ? "key Return" : "key Down Return");
+      const std::string id = d().FindWindow(title, 5000);
+      if (!id.empty()) {
+        std::this_thread::sleep_for(400ms);
+        return id;
+      }
+      CloseMenus();
+    }
+    return {};
   }
 
   // The titles of the window's menu bar, left to right.
