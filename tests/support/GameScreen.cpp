@@ -75,6 +75,11 @@ void GameScreen::Key(const std::string& keys) { display_->Key(window_, keys); }
 void GameScreen::OpenMenu(int n) {
   display_->Xdotool("windowactivate --sync " + window_);
   display_->Click(window_, 12, offY_ / 2);  // the first menu's title
+  // The keys below go to the open menu: on a busy machine it may take a
+  // while to appear.
+  const pid_t pid = process().pid();
+  for (int waited = 0; waited < 3000 && display_->Popups(pid).empty(); waited += 50)
+    std::this_thread::sleep_for(50ms);
   std::this_thread::sleep_for(300ms);
   for (int i = 0; i < n; ++i) {
     display_->Xdotool("key Right");
